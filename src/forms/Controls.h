@@ -1,0 +1,26 @@
+#pragma once
+#include "forms/Window.h"
+#include <string>
+
+namespace pb {
+
+// Thin views of the standard controls the forms use.
+class CheckBox : public WindowRef {
+  public:
+    using WindowRef::WindowRef;
+    // 0 unticked, 1 ticked, 2 greyed.
+    int Value() const { return static_cast<int>(SendMessageW(hwnd_, BM_GETCHECK, 0, 0)); }
+    void SetValue(int v) const { SendMessageW(hwnd_, BM_SETCHECK, static_cast<WPARAM>(v), 0); }
+};
+
+class ListBox : public WindowRef {
+  public:
+    using WindowRef::WindowRef;
+    int Count() const { return static_cast<int>(SendMessageW(hwnd_, LB_GETCOUNT, 0, 0)); }
+    void AddItem(const std::wstring& text) const;
+    void Clear() const { SendMessageW(hwnd_, LB_RESETCONTENT, 0, 0); }
+    std::wstring Item(int index) const;
+    int ListIndex() const { return static_cast<int>(SendMessageW(hwnd_, LB_GETCURSEL, 0, 0)); }
+};
+
+} // namespace pb

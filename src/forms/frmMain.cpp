@@ -1,0 +1,469 @@
+#include "forms/frmMain.h"
+#include "module/Site.h"
+#include "module/modMain.h"
+#include "platform/Errors.h"
+#include "platform/MessageBox.h"
+#include "platform/Pump.h"
+#include "resources/resource.h"
+#include <cmath>
+#include <stdexcept>
+
+namespace pb {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"PurgeboxMain";
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF kProgressBlue = RGB(0xC0, 0xC0, 0xFF);
+constexpr double kClientWidth = 7800, kClientHeight = 6855;
+
+enum ControlId : int {
+    idCheck1 = 1001,
+    idCheck2,
+    idCheck3,
+    idCheck4,
+    idCheck5,
+    idCommand1 = 1011,
+    idCommand2,
+    idCommand3,
+    idCommand4,
+    idList1 = 1020,
+    idText1,
+    idFile1,
+    idImgGo = 1030,
+    idImage1 = 1041,
+    idImage2,
+    idImage3,
+    idImage4,
+    idImage5,
+    idImage6,
+    idImage7,
+    idImage8,
+    idImage9,
+    idShape1 = 1051,
+    idShape2,
+    idLine1,
+    idLabel2 = 1060,
+    idLabel1 = 1070, // + index
+    idPicture1 = 1080,
+};
+
+constexpr const wchar_t* kDescCheck1 =
+    L"Purgebox will remove all of the IE Temporary Internet Files cached by "
+    L"your browser. These "
+    L"files include previously visited web pages (including images), stored "
+    L"JavaScripts, cookies "
+    L"and more. Your Internet History will remain intact.";
+constexpr const wchar_t* kDescCheck2 =
+    L"Purgebox will remove all of the URLs (Internet Addresses) stored in your "
+    L"IE Address bar.";
+constexpr const wchar_t* kDescCheck3 =
+    L"Purgebox will delete the items in your Recent Documents Folder. To view "
+    L"these shortcuts, "
+    L"click on Start > Documents.";
+constexpr const wchar_t* kDescCheck4 =
+    L"Purgebox can clean up and delete your Internet History, however before "
+    L"this operation can "
+    L"take place, Purgebox will have to close ALL of your Internet Explorer "
+    L"Windows. This "
+    L"procedure will allow Purgebox to conceal all the sites visited by the IE "
+    L"browser.";
+constexpr const wchar_t* kDescCheck5 =
+    L"Purgebox will attempt to delete all of the temporary files located in "
+    L"the Windows Temp "
+    L"folder. Some of the files may not be able to be deleted because they may "
+    L"be in use by other "
+    L"programs. Keep in mind that new temp files are generated almost every "
+    L"time you use your "
+    L"computer.";
+
+FrmMain* gMainForm = nullptr;
+
+HFONT CreateFormFont() {
+    // 8.25 points at the screen's resolution.
+    const int height = -MulDiv(825, ScreenDpi(), 7200);
+    return CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_SCRIPT, L"Comic Sans MS");
+}
+
+std::wstring TimeOfDay() {
+    wchar_t buf[80] = {};
+    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, buf, 80);
+    return buf;
+}
+
+} // namespace
+
+FrmMain& MainForm() {
+    if (!gMainForm)
+        throw std::logic_error("the main window is not loaded");
+    return *gMainForm;
+}
+
+FrmMain::FrmMain() {
+    gMainForm = this;
+}
+
+FrmMain::~FrmMain() {
+    if (hwnd_)
+        UnregisterDialogNavigation(hwnd_);
+    SetMessageBoxOwner(nullptr);
+    if (gMainForm == this)
+        gMainForm = nullptr;
+}
+
+void FrmMain::Load() {
+    const HINSTANCE inst = GetModuleHandleW(nullptr);
+    icon_.reset(
+        static_cast<HICON>(LoadImageW(inst, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 32, 32, 0)));
+    smallIcon_.reset(
+        static_cast<HICON>(LoadImageW(inst, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 16, 16, 0)));
+    decorIcon_.reset(
+        static_cast<HICON>(LoadImageW(inst, MAKEINTRESOURCEW(IDI_DECOR), IMAGE_ICON, 32, 32, 0)));
+    constexpr std::array<int, 8> ids{IDB_HEADER,  IDB_TITLE,   IDB_OPTION1, IDB_OPTION2,
+                                     IDB_OPTION3, IDB_OPTION4, IDB_OPTION5, IDB_STRIP};
+    for (size_t i = 0; i < ids.size(); ++i)
+        bitmaps_[i].reset(static_cast<HBITMAP>(
+            LoadImageW(inst, MAKEINTRESOURCEW(ids[i]), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    font_.reset(CreateFormFont());
+    white_.reset(CreateSolidBrush(kWhite));
+
+    RegisterClassOnce(kClassName, icon_.get());
+    constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    RECT rc{0, 0, TwipsToPixels(kClientWidth), TwipsToPixels(kClientHeight)};
+    AdjustWindowRectEx(&rc, style, FALSE, WS_EX_CONTROLPARENT);
+    CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, kCaption, style, CW_USEDEFAULT, CW_USEDEFAULT,
+                    rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, inst,
+                    static_cast<Window*>(this));
+    if (!hwnd_)
+        throw std::runtime_error("cannot create the main window");
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
+    RegisterDialogNavigation(hwnd_);
+    SetMessageBoxOwner(hwnd_);
+    CreateControls();
+    Form_Load();
+}
+
+void FrmMain::Show() {
+    ShowWindow(hwnd_, SW_SHOWNORMAL);
+    UpdateWindow(hwnd_);
+}
+
+std::unique_ptr<Graphic> FrmMain::MakeGraphic(Graphic::Kind kind, int id, const wchar_t* text,
+                                              const TwipRect& rc, bool visible) {
+    return std::make_unique<Graphic>(kind, hwnd_, id, text, rc, visible, this, font_.get());
+}
+
+void FrmMain::CreateControls() {
+    const HFONT f = font_.get();
+    auto child = [&](const wchar_t* cls, const wchar_t* text, DWORD style, const TwipRect& rc,
+                     int id, DWORD ex = 0) {
+        return CreateChildControl(hwnd_, cls, text, style, ex, rc.ToPixels(), id, f);
+    };
+    constexpr DWORD check = WS_VISIBLE | WS_TABSTOP | BS_3STATE;
+    constexpr DWORD button = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
+
+    // Creation order is the tab order and, for overlapping controls, the z-order
+    // (first on top).
+    Check1 = CheckBox(
+        child(L"BUTTON", L"Temporary Internet Files", check, {1080, 2520, 2895, 255}, idCheck1));
+    Check2 = CheckBox(child(L"BUTTON", L"Internet Explorer Typed URLs", check,
+                            {1080, 2880, 2895, 255}, idCheck2));
+    Check3 = CheckBox(
+        child(L"BUTTON", L"Recent Documents List", check, {1080, 3720, 2895, 255}, idCheck3));
+    Check4 = CheckBox(
+        child(L"BUTTON", L"Internet Explorer History", check, {1080, 3240, 2895, 255}, idCheck4));
+    Check5 =
+        CheckBox(child(L"BUTTON", L"Windows Temp Files", check, {1080, 4080, 2895, 255}, idCheck5));
+    Command1 =
+        WindowRef(child(L"BUTTON", L"Clear Now!", button, {1080, 4440, 1335, 375}, idCommand1));
+    Command2 =
+        WindowRef(child(L"BUTTON", L"Select &All", button, {2640, 4440, 1335, 375}, idCommand2));
+    List1 =
+        ListBox(child(L"LISTBOX", L"",
+                      WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS,
+                      {4320, 2160, 3375, 2760}, idList1, WS_EX_CLIENTEDGE));
+    Command3 = WindowRef(child(L"BUTTON", L"&Close", button, {6360, 5040, 1335, 375}, idCommand3));
+    Text1 = WindowRef(child(L"EDIT", L"",
+                            WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+                            {4320, 2520, 3375, 2175}, idText1, WS_EX_CLIENTEDGE));
+    Command4 = WindowRef(child(L"BUTTON", L"&Hide Log", WS_TABSTOP | BS_PUSHBUTTON,
+                               {4920, 5040, 1335, 375}, idCommand4));
+    imgGo = MakeGraphic(Graphic::Kind::PictureBox, idImgGo, L"", {4200, 4200, 3495, 375}, true);
+    SetWindowLongW(imgGo->hwnd(), GWL_STYLE, GetWindowLongW(imgGo->hwnd(), GWL_STYLE) | WS_TABSTOP);
+
+    Label1[0] = MakeGraphic(Graphic::Kind::Label, idLabel1 + 0, L"Purgebox Website",
+                            {3840, 6600, 1455, 255}, true);
+    Label1[1] = MakeGraphic(Graphic::Kind::Label, idLabel1 + 1, kMakerDomainCaption,
+                            {5640, 6600, 1935, 255}, true);
+    Label1[2] =
+        MakeGraphic(Graphic::Kind::Label, idLabel1 + 2, L"About", {7080, 120, 495, 255}, true);
+    Label2 = MakeGraphic(Graphic::Kind::Label, idLabel2, L"", {120, 6600, 3255, 255}, true);
+    Shape2 = MakeGraphic(Graphic::Kind::Fill, idShape2, L"", {500, 1570, 15, 240}, false);
+    Shape2->SetFillColor(kProgressBlue);
+    Shape1 = MakeGraphic(Graphic::Kind::Frame, idShape1, L"", {480, 1560, 6975, 255}, false);
+    Line1 = MakeGraphic(Graphic::Kind::Line, idLine1, L"", {1080, 3600, 3000, 15}, true);
+    File1 = ListBox(child(L"LISTBOX", L"", LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT,
+                          {120, 4920, 1935, 225}, idFile1));
+    Picture1 =
+        MakeGraphic(Graphic::Kind::PictureBox, idPicture1, L"", {3720, 5160, 255, 255}, false);
+    Picture1->SetPicture({nullptr, icon_.get()});
+
+    Image3 = MakeGraphic(Graphic::Kind::Image, idImage3, L"", {360, 2040, 480, 480}, true);
+    Image3->SetPicture({nullptr, decorIcon_.get()});
+    Image2 = MakeGraphic(Graphic::Kind::Image, idImage2, L"", {850, 2090, 3390, 375}, true);
+    Image2->SetPicture({bitmaps_[1].get(), nullptr});
+    Image4 = MakeGraphic(Graphic::Kind::Image, idImage4, L"", {120, 2640, 3375, 345}, false);
+    Image5 = MakeGraphic(Graphic::Kind::Image, idImage5, L"", {120, 3000, 3435, 435}, false);
+    Image6 = MakeGraphic(Graphic::Kind::Image, idImage6, L"", {120, 3480, 3375, 420}, false);
+    Image7 = MakeGraphic(Graphic::Kind::Image, idImage7, L"", {120, 3960, 3375, 630}, false);
+    Image8 = MakeGraphic(Graphic::Kind::Image, idImage8, L"", {120, 4560, 3375, 450}, false);
+    Image4->SetPicture({bitmaps_[2].get(), nullptr});
+    Image5->SetPicture({bitmaps_[3].get(), nullptr});
+    Image6->SetPicture({bitmaps_[4].get(), nullptr});
+    Image7->SetPicture({bitmaps_[5].get(), nullptr});
+    Image8->SetPicture({bitmaps_[6].get(), nullptr});
+    Image1 = MakeGraphic(Graphic::Kind::Image, idImage1, L"", {0, 0, 7860, 2025}, true);
+    Image1->SetPicture({bitmaps_[0].get(), nullptr});
+    Image9 = MakeGraphic(Graphic::Kind::Image, idImage9, L"", {0, 6600, 7890, 270}, true);
+    Image9->SetPicture({bitmaps_[7].get(), nullptr});
+
+    for (const CheckBox* c : {&Check1, &Check2, &Check3, &Check4, &Check5})
+        ForwardMouseMoves(c->hwnd());
+}
+
+void FrmMain::PaintBackdrop(HDC dc, const RECT& rcInForm, const Graphic* above) {
+    FillRect(dc, &rcInForm, white_.get());
+    for (const Graphic* g : {Image1.get(), Image2.get(), Image3.get(), Image9.get()}) {
+        if (!g || g == above || !g->Visible())
+            continue;
+        RECT r, overlap;
+        GetWindowRect(g->hwnd(), &r);
+        MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
+        if (IntersectRect(&overlap, &r, &rcInForm))
+            g->DrawPicture(dc, r);
+    }
+}
+
+// --- Event handlers
+// -------------------------------------------------------------------------
+
+void FrmMain::Form_Load() {
+    AddLog(L"Purgebox is Idle...");
+    gQuitOnUnload = true;
+}
+
+void FrmMain::Command1_Click() {
+    Shape2->SetVisible(true);
+    Shape1->SetVisible(true);
+    List1.SetVisible(true);
+    Text1.SetVisible(false);
+    imgGo->SetPicture({});
+    imgGo->SetVisible(false);
+    List1.Clear();
+    AddLog(L"Purgebox started at " + TimeOfDay());
+    AddLog(L" ");
+    Shape2->SetWidthTwips(5);
+
+    struct Stage {
+        CheckBox FrmMain::*box;
+        void (*task)();
+        double factor; // of the frame's width; 0 for the last stage, which fills to
+                       // the end
+    };
+    static constexpr std::array<Stage, 5> stages{{
+        {&FrmMain::Check1, &ClearCache, 0.2},
+        {&FrmMain::Check2, &ClearTypedUrls, 0.4},
+        {&FrmMain::Check4, &CleanHistory, 0.6},
+        {&FrmMain::Check3, &CleanRecentFolder, 0.8},
+        {&FrmMain::Check5, &CleanTempFolder, 0.0},
+    }};
+    for (size_t i = 0; i < stages.size(); ++i) {
+        // Read at this moment: a box changed at an earlier pumping point counts.
+        if ((this->*stages[i].box).Value() == 1)
+            stages[i].task();
+        const double frame = Shape1->WidthTwips();
+        const double width = i + 1 < stages.size() ? frame * stages[i].factor : frame - 20.0;
+        if (!std::isfinite(width) || std::fabs(width) > 3.4e38)
+            throw std::overflow_error("floating-point overflow in the progress width");
+        Shape2->SetWidthTwips(static_cast<float>(width));
+        if (i + 1 < stages.size())
+            DoEvents();
+    }
+    Shape2->SetVisible(false);
+    Shape1->SetVisible(false);
+    AddLog(L" ");
+    AddLog(L"Purgebox completed at " + TimeOfDay());
+    Command4.SetVisible(true);
+    ShowMessage(L"Purgebox completed!", kCaption, MB_OK | MB_ICONINFORMATION);
+}
+
+void FrmMain::Command2_Click() {
+    const std::wstring caption = Command2.Text();
+    const wchar_t first = caption.empty() ? L'\0' : caption.front();
+    if (first != L'S' && first != L'D')
+        return;
+    const int value = first == L'S' ? 1 : 0;
+    for (const CheckBox* c : {&Check1, &Check2, &Check3, &Check4, &Check5})
+        c->SetValue(value);
+    Command2.SetText(first == L'S' ? L"Deselect &All" : L"Select &All");
+}
+
+void FrmMain::Command4_Click() {
+    List1.Clear();
+    AddLog(L"Purgebox is Idle...");
+    List1.SetVisible(false);
+    imgGo->SetPicture({});
+    imgGo->SetVisible(true);
+    Command4.SetVisible(false);
+}
+
+void FrmMain::ShowOptionDescription(const Graphic& source, const wchar_t* description) {
+    if (List1.Count() != 1)
+        return; // a run's log is on display: leave it there
+    List1.SetVisible(false);
+    Text1.SetVisible(true);
+    if (!(imgGo->picture() == source.picture()))
+        imgGo->SetPicture(source.picture());
+    Text1.SetText(description);
+}
+
+void FrmMain::Check1_MouseMove() {
+    ShowOptionDescription(*Image4, kDescCheck1);
+}
+void FrmMain::Check2_MouseMove() {
+    ShowOptionDescription(*Image5, kDescCheck2);
+}
+void FrmMain::Check3_MouseMove() {
+    ShowOptionDescription(*Image7, kDescCheck3);
+}
+void FrmMain::Check4_MouseMove() {
+    ShowOptionDescription(*Image6, kDescCheck4);
+}
+void FrmMain::Check5_MouseMove() {
+    ShowOptionDescription(*Image8, kDescCheck5);
+}
+
+void FrmMain::Label1_MouseMove(int index) {
+    Label1.at(static_cast<size_t>(index))->SetTextColor(kWhite);
+}
+
+void FrmMain::Form_MouseMove() {
+    for (const auto& label : Label1)
+        label->SetTextColor(kBlack);
+}
+void FrmMain::Image1_MouseMove() {
+    Form_MouseMove();
+}
+void FrmMain::Image9_MouseMove() {
+    Form_MouseMove();
+}
+
+// --- Message routing
+// --------------------------------------------------------------------------
+
+void FrmMain::ToggleCheck(const CheckBox& box) {
+    // Clicks tick and untick; the greyed state is only ever set by code.
+    box.SetValue(box.Value() == 1 ? 0 : 1);
+}
+
+void FrmMain::OnCommand(int id, int code) {
+    if (code != BN_CLICKED && code != STN_CLICKED)
+        return;
+    switch (id) {
+    case idCommand1:
+        Command1_Click();
+        break;
+    case idCommand2:
+        Command2_Click();
+        break;
+    case idCommand4:
+        Command4_Click();
+        break;
+    case idCheck1:
+        ToggleCheck(Check1);
+        break;
+    case idCheck2:
+        ToggleCheck(Check2);
+        break;
+    case idCheck3:
+        ToggleCheck(Check3);
+        break;
+    case idCheck4:
+        ToggleCheck(Check4);
+        break;
+    case idCheck5:
+        ToggleCheck(Check5);
+        break;
+    default:
+        break;
+    }
+}
+
+void FrmMain::OnChildMouseMove(int id) {
+    switch (id) {
+    case idCheck1:
+        Check1_MouseMove();
+        break;
+    case idCheck2:
+        Check2_MouseMove();
+        break;
+    case idCheck3:
+        Check3_MouseMove();
+        break;
+    case idCheck4:
+        Check4_MouseMove();
+        break;
+    case idCheck5:
+        Check5_MouseMove();
+        break;
+    case idImage1:
+        Image1_MouseMove();
+        break;
+    case idImage9:
+        Image9_MouseMove();
+        break;
+    case idLabel1 + 0:
+    case idLabel1 + 1:
+    case idLabel1 + 2:
+        Label1_MouseMove(id - idLabel1);
+        break;
+    default:
+        break;
+    }
+}
+
+LRESULT FrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_COMMAND:
+        OnCommand(LOWORD(wp), HIWORD(wp));
+        return 0;
+    case kMsgChildMouseMove:
+        OnChildMouseMove(static_cast<int>(wp));
+        return 0;
+    case WM_MOUSEMOVE:
+        Form_MouseMove();
+        return 0;
+    case WM_CTLCOLORSTATIC: {
+        // Check boxes and the read-only description sit on the white form.
+        HDC dc = reinterpret_cast<HDC>(wp);
+        SetBkColor(dc, kWhite);
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        return reinterpret_cast<LRESULT>(white_.get());
+    }
+    case WM_ERASEBKGND: {
+        RECT rc;
+        GetClientRect(hwnd_, &rc);
+        FillRect(reinterpret_cast<HDC>(wp), &rc, white_.get());
+        return 1;
+    }
+    default:
+        break;
+    }
+    return Window::HandleMessage(msg, wp, lp);
+}
+
+} // namespace pb

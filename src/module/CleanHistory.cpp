@@ -1,0 +1,7 @@
+#include "module/modMain.h"
+
+namespace pb {
+
+void CleanHistory() {}
+
+} // namespace pb

@@ -1,0 +1,183 @@
+#include "module/CacheApi.h"
+#include "module/modMain.h"
+#include "platform/MessageBox.h"
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pb {
+
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(INTERNET_CACHE_ENTRY_INFOA) == 80, "the 32-bit cache entry record");
+#endif
+
+namespace {
+
+const CacheApi* gApi = nullptr;
+
+template <typename T> T Lookup(HMODULE dll, const char* name) {
+    return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
+}
+
+constexpr DWORD kInitialBufferSize = 2048;
+constexpr char kHistoryPrefix[] = "Visited:";
+
+void Report(const wchar_t* text, DWORD code) {
+    ShowMessage(text + std::to_wstring(code), L"Purgebox", MB_OK);
+}
+
+// Closes a cache search when its phase ends, however it ends.
+class CacheSearch {
+  public:
+    CacheSearch(const CacheApi& api, HANDLE h) : api_(api), h_(h) {}
+    ~CacheSearch() {
+        if (h_ && api_.FindCloseUrlCache)
+            api_.FindCloseUrlCache(h_);
+    }
+    CacheSearch(const CacheSearch&) = delete;
+    CacheSearch& operator=(const CacheSearch&) = delete;
+
+  private:
+    const CacheApi& api_;
+    HANDLE h_;
+};
+
+// One record buffer for every entry; it only grows, when an entry needs more
+// room.
+class EntryBuffer {
+  public:
+    EntryBuffer() : words_(kInitialBufferSize / sizeof(std::uint64_t)) {}
+    INTERNET_CACHE_ENTRY_INFOA* info() {
+        auto* p = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(words_.data());
+        p->dwStructSize = sizeof(INTERNET_CACHE_ENTRY_INFOA);
+        return p;
+    }
+    DWORD size() const { return static_cast<DWORD>(words_.size() * sizeof(std::uint64_t)); }
+    // True when the call asked for more room than there is and the buffer grew to
+    // it.
+    bool GrowTo(DWORD needed) {
+        if (needed <= size())
+            return false;
+        words_.resize((needed + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t));
+        return true;
+    }
+
+  private:
+    std::vector<std::uint64_t> words_;
+};
+
+bool IsHistoryEntry(const char* url) {
+    return url && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, url, sizeof kHistoryPrefix - 1,
+                                 kHistoryPrefix, sizeof kHistoryPrefix - 1) == CSTR_EQUAL;
+}
+
+// Phase 1. Returns false when a failure ends the whole task.
+bool DeleteCacheGroups(const CacheApi& api) {
+    if (!api.FindFirstUrlCacheGroup || !api.FindNextUrlCacheGroup || !api.DeleteUrlCacheGroup)
+        return true;
+    GROUPID group = 0;
+    SetLastError(0);
+    HANDLE search =
+        api.FindFirstUrlCacheGroup(0, CACHEGROUP_SEARCH_ALL, nullptr, 0, &group, nullptr);
+    DWORD err = GetLastError();
+    if (!search) {
+        if (err == 0)
+            return true; // stub functions that do nothing: as good as absent
+        if (err == ERROR_FILE_NOT_FOUND)
+            return true; // no groups
+        Report(L"An error occurred enumerating the cache groups", err);
+        return false;
+    }
+    CacheSearch guard(api, search);
+    do {
+        SetLastError(0);
+        if (!api.DeleteUrlCacheGroup(group, CACHEGROUP_FLAG_FLUSHURL_ONDELETE, nullptr)) {
+            Report(L"Error deleting cache group ", GetLastError());
+            return false;
+        }
+        SetLastError(0);
+        const BOOL found = api.FindNextUrlCacheGroup(search, &group, nullptr);
+        err = GetLastError();
+        if (!found && err != ERROR_FILE_NOT_FOUND)
+            Report(L"Error finding next url cache group! - ", err);
+    } while (err != ERROR_FILE_NOT_FOUND);
+    return true;
+}
+
+// Phase 2: every remaining entry but the history's.
+void DeleteCacheEntries(const CacheApi& api) {
+    EntryBuffer buffer;
+    DWORD size = buffer.size();
+    SetLastError(0);
+    HANDLE search = api.FindFirstUrlCacheEntryA(nullptr, buffer.info(), &size);
+    DWORD err = GetLastError();
+    while (!search && err == ERROR_INSUFFICIENT_BUFFER && buffer.GrowTo(size)) {
+        size = buffer.size();
+        SetLastError(0);
+        search = api.FindFirstUrlCacheEntryA(nullptr, buffer.info(), &size);
+        err = GetLastError();
+    }
+    if (!search) {
+        if (err != ERROR_NO_MORE_ITEMS)
+            Report(L"ERROR: FindFirstUrlCacheEntry - ", err);
+        return;
+    }
+    CacheSearch guard(api, search);
+    do {
+        const char* url = buffer.info()->lpszSourceUrlName;
+        if (url && !IsHistoryEntry(url)) {
+            SetLastError(0);
+            api.DeleteUrlCacheEntryA(url); // an entry in use stays; the others still go
+        }
+        BOOL found = FALSE;
+        do {
+            size = buffer.size();
+            SetLastError(0);
+            found = api.FindNextUrlCacheEntryA(search, buffer.info(), &size);
+            err = GetLastError();
+        } while (!found && err == ERROR_INSUFFICIENT_BUFFER && buffer.GrowTo(size));
+        if (!found && err != ERROR_NO_MORE_ITEMS) {
+            Report(L"Error:  Unable to find the next cache entry - ", err);
+            return;
+        }
+    } while (err != ERROR_NO_MORE_ITEMS);
+}
+
+} // namespace
+
+const CacheApi& SystemCacheApi() {
+    static const CacheApi api = [] {
+        CacheApi a{};
+        // Looked up at run time: an older WinInet may not have the group functions.
+        HMODULE dll = GetModuleHandleW(L"wininet.dll");
+        if (dll) {
+            a.FindFirstUrlCacheGroup =
+                Lookup<decltype(a.FindFirstUrlCacheGroup)>(dll, "FindFirstUrlCacheGroup");
+            a.FindNextUrlCacheGroup =
+                Lookup<decltype(a.FindNextUrlCacheGroup)>(dll, "FindNextUrlCacheGroup");
+            a.DeleteUrlCacheGroup =
+                Lookup<decltype(a.DeleteUrlCacheGroup)>(dll, "DeleteUrlCacheGroup");
+        }
+        a.FindFirstUrlCacheEntryA = &::FindFirstUrlCacheEntryA;
+        a.FindNextUrlCacheEntryA = &::FindNextUrlCacheEntryA;
+        a.DeleteUrlCacheEntryA = &::DeleteUrlCacheEntryA;
+        a.FindCloseUrlCache = &::FindCloseUrlCache;
+        return a;
+    }();
+    return api;
+}
+
+const CacheApi& CurrentCacheApi() {
+    return gApi ? *gApi : SystemCacheApi();
+}
+void SetCacheApi(const CacheApi* api) {
+    gApi = api;
+}
+
+void ClearCache() {
+    const CacheApi& api = CurrentCacheApi();
+    if (DeleteCacheGroups(api))
+        DeleteCacheEntries(api);
+}
+
+} // namespace pb

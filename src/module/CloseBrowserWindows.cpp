@@ -1,0 +1,60 @@
+#include "module/BrowserWindows.h"
+#include "module/modMain.h"
+#include "platform/Errors.h"
+#include <algorithm>
+#include <windows.h>
+
+namespace pb {
+
+// Every top-level window takes one record; the table grows with the desktop, so
+// a browser window is never missed however many windows come before it.
+std::vector<WindowInfo> gWindows;
+size_t gWindowCount = 0;
+
+namespace {
+constexpr wchar_t kBrowserPhrase[] = L"Microsoft Internet Explorer";
+
+std::wstring Lower(std::wstring s) {
+    if (!s.empty())
+        CharLowerBuffW(s.data(), static_cast<DWORD>(s.size()));
+    return s;
+}
+} // namespace
+
+bool TitleNamesBrowser(const std::wstring& title) {
+    static const std::wstring phrase = Lower(kBrowserPhrase);
+    return Lower(title).find(phrase) != std::wstring::npos;
+}
+
+BOOL CALLBACK EnumWindowsProc(HWND hwnd, LPARAM) {
+    WindowInfo info;
+    info.TitleLength = GetWindowTextLengthA(hwnd) + 1;
+    if (info.TitleLength > 0) {
+        std::string buffer(static_cast<size_t>(info.TitleLength), ' ');
+        const int got = GetWindowTextA(hwnd, buffer.data(), info.TitleLength);
+        buffer.resize(got > 0 ? static_cast<size_t>(got) : 0);
+        info.WindowTitle = Widen(buffer);
+        info.WindowHandle = hwnd;
+        if (gWindowCount < gWindows.size()) {
+            gWindows[gWindowCount].WindowHandle = info.WindowHandle;
+            gWindows[gWindowCount].WindowTitle = std::move(info.WindowTitle);
+        } else {
+            gWindows.push_back({std::move(info.WindowTitle), 0, info.WindowHandle});
+        }
+        ++gWindowCount;
+    }
+    return TRUE;
+}
+
+void CloseBrowserWindows() {
+    gWindowCount = 0;
+    for (WindowInfo& w : gWindows)
+        w = WindowInfo{};
+    EnumWindows(&EnumWindowsProc, 0);
+    for (size_t j = 0; j < gWindowCount; ++j) {
+        if (TitleNamesBrowser(gWindows[j].WindowTitle))
+            PostMessageA(gWindows[j].WindowHandle, WM_CLOSE, 0, 0);
+    }
+}
+
+} // namespace pb

@@ -1,0 +1,153 @@
+#include "module/FolderPurge.h"
+#include "forms/frmMain.h"
+#include "module/modMain.h"
+#include "platform/Handles.h"
+#include "platform/Pump.h"
+#include <shlobj.h>
+
+namespace pb {
+
+namespace {
+
+constexpr int kFinalDownKeys = 7;
+
+// The same path in the form that lifts the 260-character limit and keeps
+// trailing dots and blanks in names as they are.
+std::wstring LongPath(const std::wstring& path) {
+    if (path.rfind(L"\\\\?\\", 0) == 0)
+        return path;
+    if (path.rfind(L"\\\\", 0) == 0)
+        return L"\\\\?\\UNC\\" + path.substr(2);
+    if (path.size() >= 2 && path[1] == L':')
+        return L"\\\\?\\" + path;
+    return path;
+}
+
+bool IsListable(const WIN32_FIND_DATAW& fd) {
+    constexpr DWORD skipped =
+        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    return (fd.dwFileAttributes & skipped) == 0;
+}
+
+void MoveLogSelectionDown(int times) {
+    // Posted to the log list itself: a synthesised keystroke would go to
+    // whichever program has the focus, and the window may well be hidden in the
+    // tray.
+    const FrmMain& form = MainForm();
+    HWND list = form.List1.hwnd();
+    if (IsWindowVisible(list) && GetForegroundWindow() == form.hwnd())
+        SetFocus(list);
+    for (int i = 0; i < times; ++i)
+        PostMessageW(list, WM_KEYDOWN, VK_DOWN, 1);
+}
+
+std::wstring Upper(std::wstring s) {
+    if (!s.empty())
+        CharUpperBuffW(s.data(), static_cast<DWORD>(s.size()));
+    return s;
+}
+
+} // namespace
+
+std::wstring StripNull(std::wstring text) {
+    const size_t nul = text.find(L'\0');
+    if (nul != std::wstring::npos)
+        text.resize(nul);
+    return text;
+}
+
+std::wstring GetTempDir() {
+    std::wstring buffer(MAX_PATH + 1, L' ');
+    DWORD n = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
+    if (n > buffer.size()) { // a long temp path: ask again with the room it needs
+        buffer.assign(n + 1, L' ');
+        n = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
+    }
+    if (n == 0 || n > buffer.size())
+        return L"?";
+    buffer.resize(n);
+    while (!buffer.empty() && buffer.back() == L' ')
+        buffer.pop_back();
+    buffer = StripNull(buffer);
+    if (!buffer.empty() && buffer.back() == L'\\')
+        buffer.pop_back();
+    return buffer;
+}
+
+std::wstring GetSpecialFolder(int csidl) {
+    LPITEMIDLIST pidl = nullptr;
+    if (SHGetSpecialFolderLocation(nullptr, csidl, &pidl) != S_OK)
+        return {};
+    UniqueTaskMem owner(pidl);
+    std::wstring buffer(32768, L'\0');
+    if (!SHGetPathFromIDListEx(pidl, buffer.data(), static_cast<DWORD>(buffer.size()),
+                               GPFIDL_DEFAULT))
+        return {};
+    return StripNull(buffer);
+}
+
+std::vector<std::wstring> ListFolderFiles(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    if (folder.empty() || folder == L"?")
+        return names;
+    const DWORD attrs = GetFileAttributesW(LongPath(folder).c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY))
+        return names;
+    WIN32_FIND_DATAW fd;
+    UniqueFind find(FindFirstFileExW(LongPath(folder + L"\\*").c_str(), FindExInfoBasic, &fd,
+                                     FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    if (!find)
+        return names;
+    do {
+        if (IsListable(fd))
+            names.emplace_back(fd.cFileName);
+    } while (FindNextFileW(find.get(), &fd));
+    return names;
+}
+
+void PurgeFolder(const std::wstring& folder, const PurgeTexts& texts) {
+    AddLog(texts.found);
+    AddLog(L"     " + folder);
+    AddLog(L"     Removing Files:");
+    DoEvents();
+
+    // A snapshot of our own: a nested run at a pumping point cannot change what
+    // we delete.
+    const std::vector<std::wstring> names = ListFolderFiles(folder);
+    const ListBox& file1 = MainForm().File1;
+    file1.Clear();
+    SendMessageW(file1.hwnd(), LB_INITSTORAGE, names.size(), names.size() * 32 * sizeof(wchar_t));
+    for (const std::wstring& name : names)
+        SendMessageW(file1.hwnd(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+
+    size_t removed = 0, kept = 0;
+    for (const std::wstring& name : names) {
+        DoEvents();
+        AddLog(L"      " + name);
+        const std::wstring path = LongPath(folder + L"\\" + name);
+        if (DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND)
+            ++removed; // gone either way, perhaps by a nested run
+        else
+            ++kept;
+        MoveLogSelectionDown(1);
+        DoEvents();
+    }
+    AddLog(texts.cleared);
+    AddLog(L"     Purgebox removed " + std::to_wstring(removed) + L" files");
+    if (kept)
+        AddLog(L"     Purgebox could not remove " + std::to_wstring(kept) + L" files");
+    DoEvents();
+    MoveLogSelectionDown(kFinalDownKeys);
+}
+
+void CleanRecentFolder() {
+    PurgeFolder(GetSpecialFolder(CSIDL_RECENT),
+                {L"     Windows Recent Files found", L"     Windows Recent Files Cleared"});
+}
+
+void CleanTempFolder() {
+    PurgeFolder(Upper(GetTempDir()),
+                {L"     Windows Temp Directory found", L"     Windows Temp Directory Cleared"});
+}
+
+} // namespace pb

@@ -1,0 +1,25 @@
+#pragma once
+// The program's module: the log helper, the tray and Explorer helpers, the
+// cleaning tasks.
+#include <string>
+
+namespace pb {
+
+// The one writer of the activity log and the status line.
+void AddLog(const std::wstring& text);
+
+// True: unloading the main window ends the program; false: it goes to the tray
+// instead.
+extern bool gQuitOnUnload;
+
+// The cleaning tasks, in the order a run calls them.
+void ClearCache();
+void ClearTypedUrls();
+void CleanHistory();
+void CleanRecentFolder();
+void CleanTempFolder();
+
+// Asks every browser window to close; used by the typed-URL and history tasks.
+void CloseBrowserWindows();
+
+} // namespace pb

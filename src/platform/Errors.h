@@ -1,0 +1,36 @@
+#pragma once
+#include <stdexcept>
+#include <string>
+#include <windows.h>
+
+namespace pb {
+
+// A failed COM call: carries the HRESULT so the top-level handler can name it.
+class HResultError : public std::runtime_error {
+  public:
+    HResultError(HRESULT hr, const std::string& where);
+    HRESULT code() const { return hr_; }
+
+  private:
+    HRESULT hr_;
+};
+
+// Every negative HRESULT becomes an error; S_FALSE and other success codes
+// pass.
+inline void ThrowIfFailed(HRESULT hr, const char* where) {
+    if (FAILED(hr))
+        throw HResultError(hr, where);
+}
+
+// The one top-level handler: names the error in a message box, then ends the
+// process. Tests replace the ending so that a stray error fails the test
+// instead of killing it.
+[[noreturn]] void ReportFatalError(const std::exception& e);
+[[noreturn]] void ReportFatalUnknown();
+using FatalHook = void (*)(const std::wstring& message);
+void SetFatalHook(FatalHook hook);
+
+std::wstring Widen(const std::string& s, UINT codePage = CP_ACP);
+std::string Narrow(const std::wstring& s, UINT codePage = CP_ACP);
+
+} // namespace pb

@@ -1,0 +1,133 @@
+#pragma once
+// Small owning wrappers for Win32 handles and COM pointers: copying deleted,
+// moving defined.
+#include <objbase.h>
+#include <utility>
+#include <windows.h>
+
+namespace pb {
+
+template <typename T, typename Traits> class UniqueHandle {
+  public:
+    UniqueHandle() = default;
+    explicit UniqueHandle(T h) : h_(h) {}
+    ~UniqueHandle() { reset(); }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    UniqueHandle(UniqueHandle&& o) noexcept : h_(std::exchange(o.h_, Traits::invalid())) {}
+    UniqueHandle& operator=(UniqueHandle&& o) noexcept {
+        if (this != &o)
+            reset(std::exchange(o.h_, Traits::invalid()));
+        return *this;
+    }
+    T get() const { return h_; }
+    explicit operator bool() const { return h_ != Traits::invalid(); }
+    T release() { return std::exchange(h_, Traits::invalid()); }
+    void reset(T h = Traits::invalid()) {
+        if (h_ != Traits::invalid())
+            Traits::close(h_);
+        h_ = h;
+    }
+
+  private:
+    T h_ = Traits::invalid();
+};
+
+template <typename T, BOOL(WINAPI* Close)(T)> struct NullTraits {
+    static T invalid() { return nullptr; }
+    static void close(T h) { Close(h); }
+};
+
+struct GdiTraits {
+    static HGDIOBJ invalid() { return nullptr; }
+    static void close(HGDIOBJ h) { DeleteObject(h); }
+};
+template <typename T> struct GdiObjTraits {
+    static T invalid() { return nullptr; }
+    static void close(T h) { DeleteObject(h); }
+};
+struct FindTraits {
+    static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
+    static void close(HANDLE h) { FindClose(h); }
+};
+struct RegKeyTraits {
+    static HKEY invalid() { return nullptr; }
+    static void close(HKEY h) { RegCloseKey(h); }
+};
+struct TaskMemTraits {
+    static void* invalid() { return nullptr; }
+    static void close(void* p) { CoTaskMemFree(p); }
+};
+
+using UniqueHandleW = UniqueHandle<HANDLE, NullTraits<HANDLE, CloseHandle>>;
+using UniqueFind = UniqueHandle<HANDLE, FindTraits>;
+using UniqueFont = UniqueHandle<HFONT, GdiObjTraits<HFONT>>;
+using UniqueBitmap = UniqueHandle<HBITMAP, GdiObjTraits<HBITMAP>>;
+using UniqueBrush = UniqueHandle<HBRUSH, GdiObjTraits<HBRUSH>>;
+using UniquePen = UniqueHandle<HPEN, GdiObjTraits<HPEN>>;
+using UniqueIcon = UniqueHandle<HICON, NullTraits<HICON, DestroyIcon>>;
+using UniqueMenu = UniqueHandle<HMENU, NullTraits<HMENU, DestroyMenu>>;
+using UniqueModule = UniqueHandle<HMODULE, NullTraits<HMODULE, FreeLibrary>>;
+using UniqueRegKey = UniqueHandle<HKEY, RegKeyTraits>;
+using UniqueTaskMem = UniqueHandle<void*, TaskMemTraits>;
+
+// A COM interface pointer that owns one reference.
+template <typename T> class ComPtr {
+  public:
+    ComPtr() = default;
+    ComPtr(std::nullptr_t) {}
+    ~ComPtr() { reset(); }
+    ComPtr(const ComPtr& o) : p_(o.p_) {
+        if (p_)
+            p_->AddRef();
+    }
+    ComPtr& operator=(const ComPtr& o) {
+        ComPtr(o).swap(*this);
+        return *this;
+    }
+    ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    ComPtr& operator=(ComPtr&& o) noexcept {
+        ComPtr(std::move(o)).swap(*this);
+        return *this;
+    }
+    // Takes over a reference the caller already owns.
+    static ComPtr attach(T* p) {
+        ComPtr c;
+        c.p_ = p;
+        return c;
+    }
+    void reset() {
+        if (p_)
+            std::exchange(p_, nullptr)->Release();
+    }
+    void swap(ComPtr& o) noexcept { std::swap(p_, o.p_); }
+    T* get() const { return p_; }
+    T* operator->() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+    // For out-parameters: releases what is held first.
+    T** put() {
+        reset();
+        return &p_;
+    }
+    void** put_void() { return reinterpret_cast<void**>(put()); }
+
+  private:
+    T* p_ = nullptr;
+};
+
+// Keeps COM initialised on this thread for the object's lifetime.
+class ComApartment {
+  public:
+    ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~ComApartment() {
+        if (SUCCEEDED(hr_))
+            CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+  private:
+    HRESULT hr_;
+};
+
+} // namespace pb

@@ -1,0 +1,111 @@
+#include "platform/Pump.h"
+#include <algorithm>
+#include <utility>
+#include <vector>
+#include <windows.h>
+
+namespace pb {
+
+namespace {
+PumpHook& Hook() {
+    static PumpHook hook;
+    return hook;
+}
+constexpr DWORD kFrameMs = 40;
+
+struct Held {
+    HWND hwnd;
+    bool held;
+    DWORD since; // when held, the time of the hold; else the time of the last
+                 // resume
+};
+std::vector<Held>& HeldWindows() {
+    static std::vector<Held> windows;
+    return windows;
+}
+
+std::vector<HWND>& NavigableWindows() {
+    static std::vector<HWND> windows;
+    return windows;
+}
+
+void Dispatch(MSG& msg) {
+    for (HWND w : NavigableWindows()) {
+        if (IsWindow(w) && (msg.hwnd == w || IsChild(w, msg.hwnd)) && IsDialogMessageW(w, &msg))
+            return;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+}
+} // namespace
+
+void HoldRedraw(void* window) {
+    const HWND h = static_cast<HWND>(window);
+    const DWORD now = GetTickCount();
+    auto& v = HeldWindows();
+    auto it = std::find_if(v.begin(), v.end(), [h](const Held& x) { return x.hwnd == h; });
+    if (it == v.end()) {
+        v.push_back({h, false, now});
+        return; // the first update draws at once
+    }
+    if (it->held || now - it->since >= kFrameMs)
+        return;
+    SendMessageW(h, WM_SETREDRAW, FALSE, 0);
+    it->held = true;
+    it->since = now;
+}
+
+void ResumeHeldRedraws(bool force) {
+    const DWORD now = GetTickCount();
+    auto& v = HeldWindows();
+    std::erase_if(v, [](const Held& x) { return !IsWindow(x.hwnd); });
+    for (Held& x : v) {
+        if (!x.held || (!force && now - x.since < kFrameMs))
+            continue;
+        x.held = false;
+        x.since = now;
+        SendMessageW(x.hwnd, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(x.hwnd, nullptr, TRUE);
+    }
+}
+
+void DoEvents() {
+    if (const PumpHook h = Hook()) // a copy: the hook may replace itself
+        h();
+    ResumeHeldRedraws(false);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        Dispatch(msg);
+    }
+}
+
+PumpHook SetPumpHook(PumpHook hook) {
+    return std::exchange(Hook(), std::move(hook));
+}
+
+int RunMessageLoop() {
+    MSG msg;
+    for (;;) {
+        if (!PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE))
+            ResumeHeldRedraws(true); // idle: show everything that was held back
+        if (GetMessageW(&msg, nullptr, 0, 0) <= 0)
+            break;
+        Dispatch(msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+void RegisterDialogNavigation(void* hwnd) {
+    NavigableWindows().push_back(static_cast<HWND>(hwnd));
+}
+
+void UnregisterDialogNavigation(void* hwnd) {
+    auto& v = NavigableWindows();
+    v.erase(std::remove(v.begin(), v.end(), static_cast<HWND>(hwnd)), v.end());
+}
+
+} // namespace pb

@@ -1,0 +1,34 @@
+#pragma once
+#include <functional>
+
+namespace pb {
+
+// One pass of the message pump: handles every message pending now, then
+// returns. A WM_QUIT met here is put back so the main loop still sees it.
+void DoEvents();
+
+// Called at the start of every pass; tests use it to act at a pumping point.
+using PumpHook = std::function<void()>;
+PumpHook SetPumpHook(PumpHook hook);
+
+// Runs the program's message loop until WM_QUIT; returns its exit code.
+int RunMessageLoop();
+
+// Dialog-style keyboard navigation (Tab, mnemonics) for these top-level
+// windows.
+void RegisterDialogNavigation(void* hwnd);
+void UnregisterDialogNavigation(void* hwnd);
+
+} // namespace pb
+
+namespace pb {
+
+// Drawing at a frame rate: a window updated many times a frame (the log, the
+// status line) has its redraw held off, and the pump resumes it once a frame
+// has passed.
+void HoldRedraw(void* hwnd);
+// Resumes every held window whose frame is due, or all of them when force is
+// set.
+void ResumeHeldRedraws(bool force);
+
+} // namespace pb

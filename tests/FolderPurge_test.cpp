@@ -1,0 +1,207 @@
+#include "TestSupport.h"
+#include "module/FolderPurge.h"
+#include "module/modMain.h"
+#include "platform/Pump.h"
+#include <algorithm>
+#include <shlobj.h>
+
+using namespace pbtest;
+
+namespace {
+
+std::wstring Upper(std::wstring s) {
+    CharUpperBuffW(s.data(), static_cast<DWORD>(s.size()));
+    return s;
+}
+
+std::vector<std::wstring> Sorted(std::vector<std::wstring> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+class TempPurge : public MainWindowTest {
+  protected:
+    TempPurge() : dir_(L"temp"), tmp_(dir_.path() + L"\\") {}
+    void RunTempStage() {
+        form().Check5.SetValue(1);
+        SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
+    }
+    // The lines the purge wrote, between the run's own frame lines.
+    std::vector<std::wstring> PurgeLines() const {
+        auto lines = LogLines();
+        return {lines.begin() + 2, lines.end() - 2};
+    }
+    ScratchDir dir_;
+    TempDirOverride tmp_;
+};
+
+} // namespace
+
+TEST_F(TempPurge, DeletesListedFilesOnlyAndLogsEachOne) {
+    dir_.File(L"a.txt");
+    dir_.File(L"b.log");
+    dir_.File(L"\x03A9mega \x0444\x0430\x0439\x043B.txt"); // outside the ANSI code page
+    SetFileAttributesW(dir_.File(L"hidden.dat").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    SetFileAttributesW(dir_.File(L"system.dat").c_str(), FILE_ATTRIBUTE_SYSTEM);
+    const std::wstring readOnly = dir_.File(L"readonly.txt");
+    SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+    CreateDirectoryW((dir_.path() + L"\\sub").c_str(), nullptr);
+    dir_.File(L"sub\\inner.txt");
+    const std::wstring locked = dir_.File(L"locked.tmp");
+    HANDLE hold = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+
+    RunTempStage();
+    CloseHandle(hold);
+
+    const auto lines = PurgeLines();
+    ASSERT_EQ(lines.size(), 3u + 5u + 3u);
+    EXPECT_EQ(lines[0], L"          Windows Temp Directory found");
+    EXPECT_EQ(lines[1], L"          " + Upper(dir_.path()));
+    EXPECT_EQ(lines[2], L"          Removing Files:");
+    std::vector<std::wstring> fileLines(lines.begin() + 3, lines.begin() + 8);
+    EXPECT_EQ(Sorted(fileLines), Sorted({L"           a.txt", L"           b.log",
+                                         L"           locked.tmp", L"           readonly.txt",
+                                         L"           \x03A9mega \x0444\x0430\x0439\x043B.txt"}));
+    EXPECT_EQ(lines[8], L"          Windows Temp Directory Cleared");
+    EXPECT_EQ(lines[9], L"          Purgebox removed 3 files");
+    EXPECT_EQ(lines[10], L"          Purgebox could not remove 2 files");
+
+    EXPECT_FALSE(Exists(dir_.path() + L"\\a.txt"));
+    EXPECT_FALSE(Exists(dir_.path() + L"\\\x03A9mega \x0444\x0430\x0439\x043B.txt"));
+    EXPECT_TRUE(Exists(locked));
+    EXPECT_TRUE(Exists(readOnly));
+    EXPECT_TRUE(Exists(dir_.path() + L"\\hidden.dat"));
+    EXPECT_TRUE(Exists(dir_.path() + L"\\system.dat"));
+    EXPECT_TRUE(Exists(dir_.path() + L"\\sub\\inner.txt"));
+    SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    // The log's selection followed the lines: one step per file, then seven more.
+    Pump();
+    EXPECT_EQ(form().List1.ListIndex(), 5 + 7 - 1);
+}
+
+TEST_F(TempPurge, EmptyFolderLogsTheFrameAndZero) {
+    RunTempStage();
+    const auto lines = PurgeLines();
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[3], L"          Windows Temp Directory Cleared");
+    EXPECT_EQ(lines[4], L"          Purgebox removed 0 files");
+}
+
+TEST_F(TempPurge, ANestedRunCannotChangeWhatTheOuterPurgeDeletes) {
+    for (int i = 0; i < 5; ++i)
+        dir_.File(L"f" + std::to_wstring(i) + L".tmp");
+    int pumps = 0;
+    pb::SetPumpHook([&] {
+        if (++pumps == 6) { // inside the outer purge's file loop
+            pb::SetPumpHook({});
+            dir_.File(L"late.tmp"); // arrives after the outer listing
+            SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
+            dir_.File(L"later.tmp");
+        }
+    });
+    RunTempStage();
+    EXPECT_EQ(Messages().size(), 2u);
+    EXPECT_FALSE(Exists(dir_.path() + L"\\f4.tmp"));
+    EXPECT_FALSE(Exists(dir_.path() + L"\\late.tmp")); // the nested run listed it
+    EXPECT_TRUE(Exists(dir_.path() + L"\\later.tmp")); // nobody listed it
+    const auto lines = LogLines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), L"          Purgebox removed 5 files"),
+              lines.end());
+}
+
+TEST_F(TempPurge, KeystrokesNeverReachAnotherWindow) {
+    static int keys = 0;
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+        if (m == WM_KEYDOWN)
+            ++keys;
+        return DefWindowProcW(h, m, w, l);
+    };
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"PurgeboxTestKeySink";
+    RegisterClassW(&wc);
+    HWND other = CreateWindowW(wc.lpszClassName, L"Other program", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                               0, 0, 200, 200, nullptr, nullptr, wc.hInstance, nullptr);
+    ShowWindow(form().hwnd(), SW_HIDE); // as when the run starts from the tray
+    SetForegroundWindow(other);
+    SetFocus(other);
+    dir_.File(L"one.tmp");
+    RunTempStage();
+    Pump();
+    EXPECT_EQ(keys, 0);
+    DestroyWindow(other);
+}
+
+TEST(FolderHelpers, TempDirKeepsLongPathsAndDropsOnlyTheTrailingBackslash) {
+    const std::wstring longDir = L"C:\\users\\a-rather-long-user-name-for-this-"
+                                 L"test\\AppData\\Local\\Temp\\x";
+    {
+        TempDirOverride over(longDir + L"\\");
+        EXPECT_EQ(pb::GetTempDir(), longDir);
+    }
+    {
+        TempDirOverride over(L"C:\\");
+        EXPECT_EQ(pb::GetTempDir(), L"C:");
+    }
+    EXPECT_EQ(pb::StripNull(std::wstring(L"abc\0def", 7)), L"abc");
+    EXPECT_EQ(pb::StripNull(L"plain"), L"plain");
+    EXPECT_FALSE(pb::GetSpecialFolder(CSIDL_RECENT).empty());
+}
+
+TEST(FolderHelpers, AFolderThatCannotBeListedListsNothing) {
+    EXPECT_TRUE(pb::ListFolderFiles(L"").empty());
+    EXPECT_TRUE(pb::ListFolderFiles(L"?").empty());
+    EXPECT_TRUE(pb::ListFolderFiles(L"C:\\no\\such\\folder").empty());
+}
+
+TEST(FolderHelpers, PathsBeyond260CharactersAreListedAndDeleted) {
+    ScratchDir root(L"long");
+    std::wstring dir = root.path();
+    while (dir.size() < 300) {
+        dir += L"\\" + std::wstring(50, L'd');
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + dir).c_str(), nullptr)) << GetLastError();
+    }
+    const std::wstring file = L"\\\\?\\" + dir + L"\\deep.txt";
+    CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    // A name with a trailing dot, which only the long form can reach.
+    const std::wstring dotted = L"\\\\?\\" + dir + L"\\trailing.";
+    CloseHandle(CreateFileW(dotted.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    EXPECT_EQ(Sorted(pb::ListFolderFiles(dir)),
+              (std::vector<std::wstring>{L"deep.txt", L"trailing."}));
+}
+
+TEST_F(TempPurge, FileLinksGoAsLinksAndTheirTargetsStay) {
+    ScratchDir outside(L"outside");
+    const std::wstring target = outside.File(L"target.txt");
+    const std::wstring link = dir_.path() + L"\\link.txt";
+    const std::wstring dirLink = dir_.path() + L"\\dirlink";
+    if (!CreateSymbolicLinkW(link.c_str(), target.c_str(), 0))
+        GTEST_SKIP() << "symbolic links unavailable here: " << GetLastError();
+    CreateSymbolicLinkW(dirLink.c_str(), outside.path().c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
+    RunTempStage();
+    EXPECT_FALSE(Exists(link));
+    EXPECT_TRUE(Exists(target));
+}
+
+TEST_F(MainWindowTest, RecentFolderPurgeKeepsHiddenFiles) {
+    const std::wstring recent = pb::GetSpecialFolder(CSIDL_RECENT);
+    ASSERT_FALSE(recent.empty());
+    CreateDirectoryW(recent.c_str(), nullptr);
+    const std::wstring shortcut = recent + L"\\report.doc.lnk";
+    const std::wstring settings = recent + L"\\desktop.ini";
+    CloseHandle(
+        CreateFileW(shortcut.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    CloseHandle(CreateFileW(settings.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_HIDDEN, nullptr));
+    form().Check3.SetValue(1);
+    SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
+    EXPECT_FALSE(Exists(shortcut));
+    EXPECT_TRUE(Exists(settings));
+    const auto lines = LogLines();
+    EXPECT_EQ(lines[2], L"          Windows Recent Files found");
+    EXPECT_EQ(lines[3], L"          " + recent);
+    EXPECT_EQ(lines[lines.size() - 3], L"          Purgebox removed 1 files");
+    DeleteFileW(settings.c_str());
+}

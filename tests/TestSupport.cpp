@@ -1,0 +1,122 @@
+#include "TestSupport.h"
+#include "platform/Pump.h"
+#include <shellapi.h>
+
+namespace pbtest {
+
+std::vector<ShownMessage>& Messages() {
+    static std::vector<ShownMessage> messages;
+    return messages;
+}
+
+void Pump() {
+    pb::DoEvents();
+}
+
+void MainWindowTest::SetUp() {
+    Messages().clear();
+    form_ = std::make_unique<pb::FrmMain>();
+    form_->Load();
+    form_->Show();
+    Pump();
+}
+
+void MainWindowTest::TearDown() {
+    pb::SetPumpHook({});
+    form_.reset();
+    Pump();
+}
+
+std::vector<std::wstring> MainWindowTest::LogLines() const {
+    std::vector<std::wstring> lines;
+    for (int i = 0; i < form_->List1.Count(); ++i)
+        lines.push_back(form_->List1.Item(i));
+    return lines;
+}
+
+void MainWindowTest::MouseMove(HWND control) {
+    SendMessageW(control, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+}
+
+void MainWindowTest::Click(HWND control) {
+    SendMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    SendMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+}
+
+ScratchDir::ScratchDir(const std::wstring& name) {
+    wchar_t tmp[MAX_PATH];
+    GetTempPathW(MAX_PATH, tmp);
+    path_ = std::wstring(tmp) + L"pbtest_" + name + L"_" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+ScratchDir::~ScratchDir() {
+    std::wstring from = path_ + L'\0'; // double-NUL terminated
+    SHFILEOPSTRUCTW op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NO_UI;
+    SHFileOperationW(&op);
+}
+
+std::wstring ScratchDir::File(const std::wstring& name, const std::string& content) const {
+    const std::wstring p = path_ + L"\\" + name;
+    HANDLE h = CreateFileW(p.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+        CloseHandle(h);
+    }
+    return p;
+}
+
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+} // namespace pbtest
+
+namespace pbtest {
+
+ScratchHkcu::ScratchHkcu()
+    : name_(L"Software\\PurgeboxTests\\hkcu" + std::to_wstring(GetTickCount())) {
+    RegCreateKeyExW(HKEY_CURRENT_USER, name_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
+                    nullptr);
+    RegOverridePredefKey(HKEY_CURRENT_USER, key_);
+}
+
+ScratchHkcu::~ScratchHkcu() {
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    RegCloseKey(key_);
+    RegDeleteTreeW(HKEY_CURRENT_USER, name_.c_str());
+}
+
+bool KeyExists(HKEY root, const wchar_t* path) {
+    HKEY k;
+    if (RegOpenKeyExW(root, path, 0, KEY_READ, &k) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(k);
+    return true;
+}
+
+namespace {
+std::wstring GetEnv(const wchar_t* name) {
+    wchar_t buf[32768];
+    const DWORD n = GetEnvironmentVariableW(name, buf, 32768);
+    return n ? std::wstring(buf, n) : std::wstring();
+}
+} // namespace
+
+TempDirOverride::TempDirOverride(const std::wstring& dir)
+    : tmp_(GetEnv(L"TMP")), temp_(GetEnv(L"TEMP")) {
+    SetEnvironmentVariableW(L"TMP", dir.c_str());
+    SetEnvironmentVariableW(L"TEMP", dir.c_str());
+}
+
+TempDirOverride::~TempDirOverride() {
+    SetEnvironmentVariableW(L"TMP", tmp_.empty() ? nullptr : tmp_.c_str());
+    SetEnvironmentVariableW(L"TEMP", temp_.empty() ? nullptr : temp_.c_str());
+}
+
+} // namespace pbtest

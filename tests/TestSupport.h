@@ -1,0 +1,84 @@
+#pragma once
+#include "forms/frmMain.h"
+#include "platform/MessageBox.h"
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace pbtest {
+
+struct ShownMessage {
+    std::wstring text, title;
+    UINT flags;
+};
+
+// Every message box the code under test shows, answered with OK instead of
+// blocking.
+std::vector<ShownMessage>& Messages();
+
+// A loaded, shown main window for one test; message boxes are recorded.
+class MainWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    pb::FrmMain& form() { return *form_; }
+    std::vector<std::wstring> LogLines() const;
+    static void MouseMove(HWND control);
+    static void Click(HWND control);
+
+    std::unique_ptr<pb::FrmMain> form_;
+};
+
+// Lets the window handle what is queued for it.
+void Pump();
+
+// A scratch folder under the test's own temp directory, removed with everything
+// in it.
+class ScratchDir {
+  public:
+    explicit ScratchDir(const std::wstring& name);
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::wstring& path() const { return path_; }
+    std::wstring File(const std::wstring& name, const std::string& content = "x") const;
+
+  private:
+    std::wstring path_;
+};
+
+bool Exists(const std::wstring& path);
+
+} // namespace pbtest
+
+namespace pbtest {
+
+// Points HKEY_CURRENT_USER at an empty scratch key for the test's lifetime.
+class ScratchHkcu {
+  public:
+    ScratchHkcu();
+    ~ScratchHkcu();
+    ScratchHkcu(const ScratchHkcu&) = delete;
+    ScratchHkcu& operator=(const ScratchHkcu&) = delete;
+
+  private:
+    HKEY key_ = nullptr;
+    std::wstring name_;
+};
+
+bool KeyExists(HKEY root, const wchar_t* path);
+
+// Sets TMP and TEMP of this process, restoring them afterwards.
+class TempDirOverride {
+  public:
+    explicit TempDirOverride(const std::wstring& dir);
+    ~TempDirOverride();
+    TempDirOverride(const TempDirOverride&) = delete;
+    TempDirOverride& operator=(const TempDirOverride&) = delete;
+
+  private:
+    std::wstring tmp_, temp_;
+};
+
+} // namespace pbtest
