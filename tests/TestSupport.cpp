@@ -1,6 +1,5 @@
 #include "TestSupport.h"
 #include "platform/Pump.h"
-#include <shellapi.h>
 
 namespace pbtest {
 
@@ -50,13 +49,37 @@ ScratchDir::ScratchDir(const std::wstring& name) {
     CreateDirectoryW(path_.c_str(), nullptr);
 }
 
+namespace {
+// Removes a scratch tree without following links out of it.
+void RemoveTree(const std::wstring& dir) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = fd.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            const std::wstring full = dir + L"\\" + name;
+            SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                if (!RemoveDirectoryW(full.c_str()))
+                    DeleteFileW(full.c_str());
+            } else if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(full);
+            } else {
+                DeleteFileW(full.c_str());
+            }
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryW(dir.c_str());
+}
+} // namespace
+
 ScratchDir::~ScratchDir() {
-    std::wstring from = path_ + L'\0'; // double-NUL terminated
-    SHFILEOPSTRUCTW op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NO_UI;
-    SHFileOperationW(&op);
+    // Only ever a tree this class made: absolute, and named for the tests.
+    if (path_.size() > 3 && path_[1] == L':' && path_.find(L"\\pbtest_") != std::wstring::npos)
+        RemoveTree(L"\\\\?\\" + path_);
 }
 
 std::wstring ScratchDir::File(const std::wstring& name, const std::string& content) const {
