@@ -253,6 +253,7 @@ void FrmMain::PaintBackdrop(HDC dc, const RECT& rcInForm, const Graphic* above) 
 
 void FrmMain::Form_Load() {
     AddLog(L"Purgebox is Idle...");
+    gCleanser = std::make_unique<HistoryCleanser>();
     gQuitOnUnload = true;
 }
 

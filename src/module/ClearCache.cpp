@@ -1,9 +1,8 @@
 #include "module/CacheApi.h"
 #include "module/modMain.h"
+#include "platform/CacheEntryBuffer.h"
 #include "platform/MessageBox.h"
-#include <cstdint>
 #include <string>
-#include <vector>
 
 namespace pb {
 
@@ -19,7 +18,6 @@ template <typename T> T Lookup(HMODULE dll, const char* name) {
     return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
 }
 
-constexpr DWORD kInitialBufferSize = 2048;
 constexpr char kHistoryPrefix[] = "Visited:";
 
 void Report(const wchar_t* text, DWORD code) {
@@ -40,30 +38,6 @@ class CacheSearch {
   private:
     const CacheApi& api_;
     HANDLE h_;
-};
-
-// One record buffer for every entry; it only grows, when an entry needs more
-// room.
-class EntryBuffer {
-  public:
-    EntryBuffer() : words_(kInitialBufferSize / sizeof(std::uint64_t)) {}
-    INTERNET_CACHE_ENTRY_INFOA* info() {
-        auto* p = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(words_.data());
-        p->dwStructSize = sizeof(INTERNET_CACHE_ENTRY_INFOA);
-        return p;
-    }
-    DWORD size() const { return static_cast<DWORD>(words_.size() * sizeof(std::uint64_t)); }
-    // True when the call asked for more room than there is and the buffer grew to
-    // it.
-    bool GrowTo(DWORD needed) {
-        if (needed <= size())
-            return false;
-        words_.resize((needed + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t));
-        return true;
-    }
-
-  private:
-    std::vector<std::uint64_t> words_;
 };
 
 bool IsHistoryEntry(const char* url) {
@@ -106,17 +80,9 @@ bool DeleteCacheGroups(const CacheApi& api) {
 
 // Phase 2: every remaining entry but the history's.
 void DeleteCacheEntries(const CacheApi& api) {
-    EntryBuffer buffer;
-    DWORD size = buffer.size();
-    SetLastError(0);
-    HANDLE search = api.FindFirstUrlCacheEntryA(nullptr, buffer.info(), &size);
-    DWORD err = GetLastError();
-    while (!search && err == ERROR_INSUFFICIENT_BUFFER && buffer.GrowTo(size)) {
-        size = buffer.size();
-        SetLastError(0);
-        search = api.FindFirstUrlCacheEntryA(nullptr, buffer.info(), &size);
-        err = GetLastError();
-    }
+    CacheEntryBuffer buffer;
+    DWORD err = 0;
+    HANDLE search = buffer.First(api.FindFirstUrlCacheEntryA, nullptr, err);
     if (!search) {
         if (err != ERROR_NO_MORE_ITEMS)
             Report(L"ERROR: FindFirstUrlCacheEntry - ", err);
@@ -129,13 +95,7 @@ void DeleteCacheEntries(const CacheApi& api) {
             SetLastError(0);
             api.DeleteUrlCacheEntryA(url); // an entry in use stays; the others still go
         }
-        BOOL found = FALSE;
-        do {
-            size = buffer.size();
-            SetLastError(0);
-            found = api.FindNextUrlCacheEntryA(search, buffer.info(), &size);
-            err = GetLastError();
-        } while (!found && err == ERROR_INSUFFICIENT_BUFFER && buffer.GrowTo(size));
+        const BOOL found = buffer.Next(api.FindNextUrlCacheEntryA, search, err);
         if (!found && err != ERROR_NO_MORE_ITEMS) {
             Report(L"Error:  Unable to find the next cache entry - ", err);
             return;

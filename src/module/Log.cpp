@@ -4,6 +4,7 @@
 namespace pb {
 
 bool gQuitOnUnload = false;
+std::unique_ptr<HistoryCleanser> gCleanser;
 
 void AddLog(const std::wstring& text) {
     FrmMain& form = MainForm();

@@ -1,0 +1,227 @@
+#include "history/VisitedStore.h"
+#include "platform/CacheEntryBuffer.h"
+#include "platform/Errors.h"
+#include <atomic>
+#include <string>
+#include <vector>
+
+namespace pb {
+
+namespace {
+
+constexpr char kPrefix[] = "Visited: ";
+
+struct VisitedRecord {
+    std::string key; // the cache entry's own name: "Visited: user@url"
+    std::wstring url, title;
+    FILETIME visited, updated, expires;
+    DWORD flags;
+};
+
+std::string CurrentUser() {
+    char name[257] = {};
+    DWORD size = sizeof name;
+    return GetUserNameA(name, &size) ? name : "user";
+}
+
+// Reads every record of the history container.
+HRESULT ReadVisited(std::vector<VisitedRecord>& out) {
+    out.clear();
+    CacheEntryBuffer buffer;
+    DWORD err = 0;
+    HANDLE search = buffer.First(&FindFirstUrlCacheEntryA, "Visited:", err);
+    if (!search)
+        return err == ERROR_NO_MORE_ITEMS || err == 0 ? S_OK : HRESULT_FROM_WIN32(err);
+    do {
+        const INTERNET_CACHE_ENTRY_INFOA* e = buffer.info();
+        const std::string key = e->lpszSourceUrlName ? e->lpszSourceUrlName : "";
+        if (key.rfind(kPrefix, 0) == 0) {
+            // The user name cannot hold '@'; the address after it may.
+            const size_t at = key.find('@', sizeof kPrefix - 1);
+            const std::string url =
+                at == std::string::npos ? key.substr(sizeof kPrefix - 1) : key.substr(at + 1);
+            std::string title;
+            if (e->lpHeaderInfo && e->dwHeaderInfoSize)
+                title.assign(e->lpHeaderInfo, strnlen(e->lpHeaderInfo, e->dwHeaderInfoSize));
+            out.push_back({key, Widen(url, CP_UTF8), Widen(title, CP_UTF8), e->LastAccessTime,
+                           e->LastModifiedTime, e->ExpireTime, e->dwExemptDelta});
+        }
+    } while (buffer.Next(&FindNextUrlCacheEntryA, search, err));
+    FindCloseUrlCache(search);
+    return err == ERROR_NO_MORE_ITEMS ? S_OK : HRESULT_FROM_WIN32(err);
+}
+
+wchar_t* TaskString(const std::wstring& s) {
+    auto* p = static_cast<wchar_t*>(CoTaskMemAlloc((s.size() + 1) * sizeof(wchar_t)));
+    if (p)
+        std::copy(s.c_str(), s.c_str() + s.size() + 1, p);
+    return p;
+}
+
+bool StartsWithNoCase(const std::wstring& s, const std::wstring& prefix) {
+    return s.size() >= prefix.size() &&
+           CompareStringOrdinal(s.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
+                                static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
+}
+
+// The COM reference count of these two classes owns them: Release deletes at zero.
+template <typename Interface> class RefCounted : public Interface {
+  public:
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG n = --refs_;
+        if (n == 0)
+            delete this;
+        return n;
+    }
+
+  protected:
+    virtual ~RefCounted() = default;
+
+  private:
+    std::atomic<ULONG> refs_{1};
+};
+
+class VisitedEnum final : public RefCounted<IEnumSTATURL> {
+  public:
+    explicit VisitedEnum(std::vector<VisitedRecord> records) : records_(std::move(records)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv)
+            return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IEnumSTATURL) {
+            *ppv = static_cast<IEnumSTATURL*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    HRESULT STDMETHODCALLTYPE Next(ULONG celt, LPSTATURL rgelt, ULONG* fetched) override {
+        if (!rgelt)
+            return E_POINTER;
+        ULONG n = 0;
+        while (n < celt && NextMatch()) {
+            const VisitedRecord& r = records_[pos_++];
+            STATURL& s = rgelt[n];
+            s.pwcsUrl = TaskString(r.url);
+            s.pwcsTitle = r.title.empty() ? nullptr : TaskString(r.title);
+            s.ftLastVisited = r.visited;
+            s.ftLastUpdated = r.updated;
+            s.ftExpires = r.expires;
+            s.dwFlags = r.flags;
+            if (!s.pwcsUrl)
+                return E_OUTOFMEMORY;
+            ++n;
+        }
+        if (fetched)
+            *fetched = n;
+        return n == celt ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG celt) override {
+        for (; celt > 0; --celt, ++pos_)
+            if (!NextMatch())
+                return S_FALSE;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Reset() override {
+        pos_ = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Clone(IEnumSTATURL**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetFilter(LPCOLESTR filter, DWORD) override {
+        filter_ = filter ? filter : L"";
+        return S_OK;
+    }
+
+  private:
+    // Moves to the next record the filter passes; false at the end.
+    bool NextMatch() {
+        while (pos_ < records_.size() && !StartsWithNoCase(records_[pos_].url, filter_))
+            ++pos_;
+        return pos_ < records_.size();
+    }
+
+    std::vector<VisitedRecord> records_;
+    size_t pos_ = 0;
+    std::wstring filter_;
+};
+
+class VisitedStore final : public RefCounted<IUrlHistoryStg2> {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv)
+            return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IUrlHistoryStg || riid == IID_IUrlHistoryStg2) {
+            *ppv = static_cast<IUrlHistoryStg2*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    HRESULT STDMETHODCALLTYPE AddUrl(LPCOLESTR url, LPCOLESTR title, DWORD flags) override {
+        if (!url || !*url)
+            return E_INVALIDARG;
+        const std::string key = kPrefix + CurrentUser() + "@" + Narrow(url, CP_UTF8);
+        std::string header = title ? Narrow(title, CP_UTF8) : std::string();
+        FILETIME now, never{};
+        GetSystemTimeAsFileTime(&now);
+        if (!CommitUrlCacheEntryA(key.c_str(), nullptr, never, now,
+                                  NORMAL_CACHE_ENTRY | URLHISTORY_CACHE_ENTRY,
+                                  header.empty() ? nullptr : reinterpret_cast<BYTE*>(header.data()),
+                                  static_cast<DWORD>(header.size()), nullptr, nullptr))
+            return HRESULT_FROM_WIN32(GetLastError());
+        if (flags) {
+            INTERNET_CACHE_ENTRY_INFOA info{};
+            info.dwStructSize = sizeof info;
+            info.dwExemptDelta = flags;
+            SetUrlCacheEntryInfoA(key.c_str(), &info, CACHE_ENTRY_EXEMPT_DELTA_FC);
+        }
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DeleteUrl(LPCOLESTR url, DWORD) override {
+        if (!url)
+            return E_INVALIDARG;
+        std::vector<VisitedRecord> records;
+        if (const HRESULT hr = ReadVisited(records); FAILED(hr))
+            return hr;
+        for (const VisitedRecord& r : records)
+            if (r.url == url && !DeleteUrlCacheEntryA(r.key.c_str()))
+                return HRESULT_FROM_WIN32(GetLastError());
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE QueryUrl(LPCOLESTR, DWORD, LPSTATURL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE BindToObject(LPCOLESTR, REFIID, void**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumUrls(IEnumSTATURL** out) override {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        std::vector<VisitedRecord> records;
+        if (const HRESULT hr = ReadVisited(records); FAILED(hr))
+            return hr;
+        *out = new VisitedEnum(std::move(records));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE AddUrlAndNotify(LPCOLESTR, LPCOLESTR, DWORD, WINBOOL,
+                                              IOleCommandTarget*, IUnknown*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE ClearHistory() override {
+        std::vector<VisitedRecord> records;
+        if (const HRESULT hr = ReadVisited(records); FAILED(hr))
+            return hr;
+        bool all = true;
+        for (const VisitedRecord& r : records)
+            all = DeleteUrlCacheEntryA(r.key.c_str()) && all; // an entry in use stays
+        return all ? S_OK : S_FALSE;
+    }
+};
+
+} // namespace
+
+ComPtr<IUrlHistoryStg2> CreateVisitedStore() {
+    return ComPtr<IUrlHistoryStg2>::attach(new VisitedStore());
+}
+
+} // namespace pb

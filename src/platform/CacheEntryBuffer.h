@@ -1,0 +1,58 @@
+#pragma once
+#include <windows.h>
+#include <wininet.h>
+#include <cstdint>
+#include <vector>
+
+namespace pb {
+
+// One record buffer for a whole WinInet cache search. It only grows, when an entry asks for
+// more room than it has (error 122 with the size needed); nothing is allocated per entry.
+class CacheEntryBuffer {
+  public:
+    static constexpr DWORD kInitialSize = 2048;
+
+    CacheEntryBuffer() : words_(kInitialSize / sizeof(std::uint64_t)) {}
+    INTERNET_CACHE_ENTRY_INFOA* info() {
+        auto* p = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(words_.data());
+        p->dwStructSize = sizeof(INTERNET_CACHE_ENTRY_INFOA);
+        return p;
+    }
+    DWORD size() const { return static_cast<DWORD>(words_.size() * sizeof(std::uint64_t)); }
+    // True when the buffer grew to what the call asked for, so the call is worth repeating.
+    bool GrowTo(DWORD needed) {
+        if (needed <= size())
+            return false;
+        words_.resize((needed + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t));
+        return true;
+    }
+
+    // FindFirstUrlCacheEntryA into this buffer, repeated while the buffer must grow.
+    template <typename FindFirst>
+    HANDLE First(FindFirst findFirst, const char* pattern, DWORD& err) {
+        for (;;) {
+            DWORD size = this->size();
+            SetLastError(0);
+            HANDLE h = findFirst(pattern, info(), &size);
+            err = GetLastError();
+            if (h || err != ERROR_INSUFFICIENT_BUFFER || !GrowTo(size))
+                return h;
+        }
+    }
+    // FindNextUrlCacheEntryA into this buffer, repeated while the buffer must grow.
+    template <typename FindNext> BOOL Next(FindNext findNext, HANDLE search, DWORD& err) {
+        for (;;) {
+            DWORD size = this->size();
+            SetLastError(0);
+            const BOOL ok = findNext(search, info(), &size);
+            err = GetLastError();
+            if (ok || err != ERROR_INSUFFICIENT_BUFFER || !GrowTo(size))
+                return ok;
+        }
+    }
+
+  private:
+    std::vector<std::uint64_t> words_;
+};
+
+} // namespace pb
