@@ -48,8 +48,7 @@ BOOL CALLBACK EnumWindowsProc(HWND hwnd, LPARAM) {
 
 void CloseBrowserWindows() {
     gWindowCount = 0;
-    for (WindowInfo& w : gWindows)
-        w = WindowInfo{};
+    std::fill(gWindows.begin(), gWindows.end(), WindowInfo{});
     EnumWindows(&EnumWindowsProc, 0);
     for (size_t j = 0; j < gWindowCount; ++j) {
         if (TitleNamesBrowser(gWindows[j].WindowTitle))

@@ -31,22 +31,22 @@ class CacheEntryBuffer {
     template <typename FindFirst>
     HANDLE First(FindFirst findFirst, const char* pattern, DWORD& err) {
         for (;;) {
-            DWORD size = this->size();
+            DWORD needed = size();
             SetLastError(0);
-            HANDLE h = findFirst(pattern, info(), &size);
+            HANDLE h = findFirst(pattern, info(), &needed);
             err = GetLastError();
-            if (h || err != ERROR_INSUFFICIENT_BUFFER || !GrowTo(size))
+            if (h || err != ERROR_INSUFFICIENT_BUFFER || !GrowTo(needed))
                 return h;
         }
     }
     // FindNextUrlCacheEntryA into this buffer, repeated while the buffer must grow.
     template <typename FindNext> BOOL Next(FindNext findNext, HANDLE search, DWORD& err) {
         for (;;) {
-            DWORD size = this->size();
+            DWORD needed = size();
             SetLastError(0);
-            const BOOL ok = findNext(search, info(), &size);
+            const BOOL ok = findNext(search, info(), &needed);
             err = GetLastError();
-            if (ok || err != ERROR_INSUFFICIENT_BUFFER || !GrowTo(size))
+            if (ok || err != ERROR_INSUFFICIENT_BUFFER || !GrowTo(needed))
                 return ok;
         }
     }

@@ -75,7 +75,6 @@ using UniqueTaskMem = UniqueHandle<void*, TaskMemTraits>;
 template <typename T> class ComPtr {
   public:
     ComPtr() = default;
-    ComPtr(std::nullptr_t) {}
     ~ComPtr() { reset(); }
     ComPtr(const ComPtr& o) : p_(o.p_) {
         if (p_)
@@ -87,7 +86,10 @@ template <typename T> class ComPtr {
     }
     ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
     ComPtr& operator=(ComPtr&& o) noexcept {
-        ComPtr(std::move(o)).swap(*this);
+        if (this != &o) {
+            reset();
+            p_ = std::exchange(o.p_, nullptr);
+        }
         return *this;
     }
     // Takes over a reference the caller already owns.
