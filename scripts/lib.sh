@@ -56,6 +56,13 @@ start_wine_env() {
         # for one to acknowledge every window it hides.
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
     fi
+    # Start afresh, so that the desktop process (and its tray) reads the settings above. The
+    # services and the desktop start here, not under the test runner, whose output pipe they
+    # would otherwise hold open.
+    wineserver -k 2>/dev/null || true
+    wineserver -w
+    wineserver -p
+    wineboot -r >/dev/null 2>&1 || true
 }
 
 stop_wine_env() {

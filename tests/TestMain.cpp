@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "platform/Errors.h"
+#include "module/modMain.h"
 #include "platform/Handles.h"
 #include <commctrl.h>
 #include <cstdio>
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
         pbtest::Messages().push_back({text, title, flags});
         return IDOK;
     });
+    pb::SetEndProgramHandler([] { ++pbtest::ProgramEnds(); });
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

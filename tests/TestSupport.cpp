@@ -12,8 +12,14 @@ void Pump() {
     pb::DoEvents();
 }
 
+int& ProgramEnds() {
+    static int ends = 0;
+    return ends;
+}
+
 void MainWindowTest::SetUp() {
     Messages().clear();
+    ProgramEnds() = 0;
     form_ = std::make_unique<pb::FrmMain>();
     form_->Load();
     form_->Show();

@@ -16,6 +16,9 @@ struct ShownMessage {
 // blocking.
 std::vector<ShownMessage>& Messages();
 
+// How many times the program would have ended (tests take the ending instead).
+int& ProgramEnds();
+
 // A loaded, shown main window for one test; message boxes are recorded.
 class MainWindowTest : public ::testing::Test {
   protected:

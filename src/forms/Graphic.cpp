@@ -91,7 +91,7 @@ void Graphic::Paint(HDC dc) {
         SetBkMode(dc, TRANSPARENT);
         ::SetTextColor(dc, textColor_);
         DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc,
-                  DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
+                  (centered_ ? DT_CENTER : DT_LEFT) | DT_WORDBREAK | DT_NOPREFIX);
         SelectObject(dc, oldFont);
         break;
     }

@@ -48,6 +48,7 @@ class Graphic : public Window {
     COLORREF TextColor() const { return textColor_; }
     void SetTextColor(COLORREF c);
     void SetFillColor(COLORREF c) { fillColor_ = c; }
+    void SetCentered(bool centered) { centered_ = centered; }
     // Width in twips, kept as the single-precision value last set.
     float WidthTwips() const { return widthTwips_; }
     void SetWidthTwips(float twips);
@@ -69,6 +70,7 @@ class Graphic : public Window {
     float widthTwips_;
     bool pressed_ = false;
     bool redraw_ = true;
+    bool centered_ = false;
 };
 
 } // namespace pb

@@ -1,10 +1,11 @@
 #include "forms/frmMain.h"
+#include "forms/frmAbout.h"
 #include "module/Site.h"
 #include "module/modMain.h"
-#include "platform/Errors.h"
 #include "platform/MessageBox.h"
 #include "platform/Pump.h"
 #include "resources/resource.h"
+#include <oleauto.h>
 #include <cmath>
 #include <stdexcept>
 
@@ -16,7 +17,8 @@ constexpr wchar_t kClassName[] = L"PurgeboxMain";
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kProgressBlue = RGB(0xC0, 0xC0, 0xFF);
-constexpr double kClientWidth = 7800, kClientHeight = 6855;
+constexpr wchar_t kWebBrowserClsid[] = L"{8856F961-340A-11D0-A96B-00C04FD705A2}";
+constexpr DISPID kDispidNavigate2 = 500;
 
 enum ControlId : int {
     idCheck1 = 1001,
@@ -47,51 +49,56 @@ enum ControlId : int {
     idLabel2 = 1060,
     idLabel1 = 1070, // + index
     idPicture1 = 1080,
+    idWebBrowser1 = 1090,
+    idMnuClean = 3001,
+    idMnuOpen,
+    idMnuClose,
+    idMnuWeb,
 };
 
 constexpr const wchar_t* kDescCheck1 =
-    L"Purgebox will remove all of the IE Temporary Internet Files cached by "
-    L"your browser. These "
-    L"files include previously visited web pages (including images), stored "
-    L"JavaScripts, cookies "
-    L"and more. Your Internet History will remain intact.";
+    L"Purgebox will remove all of the IE Temporary Internet Files cached by your browser. "
+    L"These files include previously visited web pages (including images), stored "
+    L"JavaScripts, cookies and more. Your Internet History will remain intact.";
 constexpr const wchar_t* kDescCheck2 =
-    L"Purgebox will remove all of the URLs (Internet Addresses) stored in your "
-    L"IE Address bar.";
+    L"Purgebox will remove all of the URLs (Internet Addresses) stored in your IE Address bar.";
 constexpr const wchar_t* kDescCheck3 =
-    L"Purgebox will delete the items in your Recent Documents Folder. To view "
-    L"these shortcuts, "
-    L"click on Start > Documents.";
+    L"Purgebox will delete the items in your Recent Documents Folder. To view these "
+    L"shortcuts, click on Start > Documents.";
 constexpr const wchar_t* kDescCheck4 =
-    L"Purgebox can clean up and delete your Internet History, however before "
-    L"this operation can "
-    L"take place, Purgebox will have to close ALL of your Internet Explorer "
-    L"Windows. This "
-    L"procedure will allow Purgebox to conceal all the sites visited by the IE "
-    L"browser.";
+    L"Purgebox can clean up and delete your Internet History, however before this operation "
+    L"can take place, Purgebox will have to close ALL of your Internet Explorer Windows. This "
+    L"procedure will allow Purgebox to conceal all the sites visited by the IE browser.";
 constexpr const wchar_t* kDescCheck5 =
-    L"Purgebox will attempt to delete all of the temporary files located in "
-    L"the Windows Temp "
-    L"folder. Some of the files may not be able to be deleted because they may "
-    L"be in use by other "
-    L"programs. Keep in mind that new temp files are generated almost every "
-    L"time you use your "
-    L"computer.";
+    L"Purgebox will attempt to delete all of the temporary files located in the Windows Temp "
+    L"folder. Some of the files may not be able to be deleted because they may be in use by "
+    L"other programs. Keep in mind that new temp files are generated almost every time you use "
+    L"your computer.";
 
 FrmMain* gMainForm = nullptr;
 
-HFONT CreateFormFont() {
-    // 8.25 points at the screen's resolution.
-    const int height = -MulDiv(825, ScreenDpi(), 7200);
-    return CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_SCRIPT, L"Comic Sans MS");
+FrmMain::PopupHandler& Popup() {
+    static FrmMain::PopupHandler handler;
+    return handler;
 }
 
 std::wstring TimeOfDay() {
     wchar_t buf[80] = {};
     GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, buf, 80);
     return buf;
+}
+
+std::wstring Lower(std::wstring s) {
+    if (!s.empty())
+        CharLowerBuffW(s.data(), static_cast<DWORD>(s.size()));
+    return s;
+}
+
+template <typename T> T AtlProc(const char* name) {
+    // Loaded once for the process: the window class it registers outlives any one window.
+    static const UniqueModule atl(LoadLibraryW(L"atl.dll"));
+    return atl ? reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(atl.get(), name)))
+               : nullptr;
 }
 
 } // namespace
@@ -107,19 +114,21 @@ FrmMain::FrmMain() {
 }
 
 FrmMain::~FrmMain() {
-    if (hwnd_)
+    if (hwnd_) {
         UnregisterDialogNavigation(hwnd_);
+        DestroyWindow(hwnd_);
+    }
     SetMessageBoxOwner(nullptr);
     if (gMainForm == this)
         gMainForm = nullptr;
 }
 
+FrmMain::PopupHandler FrmMain::SetPopupHandler(PopupHandler handler) {
+    return std::exchange(Popup(), std::move(handler));
+}
+
 void FrmMain::Load() {
     const HINSTANCE inst = GetModuleHandleW(nullptr);
-    icon_.reset(
-        static_cast<HICON>(LoadImageW(inst, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 32, 32, 0)));
-    smallIcon_.reset(
-        static_cast<HICON>(LoadImageW(inst, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 16, 16, 0)));
     decorIcon_.reset(
         static_cast<HICON>(LoadImageW(inst, MAKEINTRESOURCEW(IDI_DECOR), IMAGE_ICON, 32, 32, 0)));
     constexpr std::array<int, 8> ids{IDB_HEADER,  IDB_TITLE,   IDB_OPTION1, IDB_OPTION2,
@@ -127,21 +136,8 @@ void FrmMain::Load() {
     for (size_t i = 0; i < ids.size(); ++i)
         bitmaps_[i].reset(static_cast<HBITMAP>(
             LoadImageW(inst, MAKEINTRESOURCEW(ids[i]), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-    font_.reset(CreateFormFont());
-    white_.reset(CreateSolidBrush(kWhite));
-
-    RegisterClassOnce(kClassName, icon_.get());
-    constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    RECT rc{0, 0, TwipsToPixels(kClientWidth), TwipsToPixels(kClientHeight)};
-    AdjustWindowRectEx(&rc, style, FALSE, WS_EX_CONTROLPARENT);
-    CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, kCaption, style, CW_USEDEFAULT, CW_USEDEFAULT,
-                    rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, inst,
-                    static_cast<Window*>(this));
-    if (!hwnd_)
-        throw std::runtime_error("cannot create the main window");
-    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
-    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
-    RegisterDialogNavigation(hwnd_);
+    taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+    CreateForm(kClassName, kCaption, 7800, 6855, IDI_APP);
     SetMessageBoxOwner(hwnd_);
     CreateControls();
     Form_Load();
@@ -152,48 +148,39 @@ void FrmMain::Show() {
     UpdateWindow(hwnd_);
 }
 
-std::unique_ptr<Graphic> FrmMain::MakeGraphic(Graphic::Kind kind, int id, const wchar_t* text,
-                                              const TwipRect& rc, bool visible) {
-    return std::make_unique<Graphic>(kind, hwnd_, id, text, rc, visible, this, font_.get());
-}
-
 void FrmMain::CreateControls() {
-    const HFONT f = font_.get();
-    auto child = [&](const wchar_t* cls, const wchar_t* text, DWORD style, const TwipRect& rc,
-                     int id, DWORD ex = 0) {
-        return CreateChildControl(hwnd_, cls, text, style, ex, rc.ToPixels(), id, f);
-    };
     constexpr DWORD check = WS_VISIBLE | WS_TABSTOP | BS_3STATE;
     constexpr DWORD button = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 
-    // Creation order is the tab order and, for overlapping controls, the z-order
-    // (first on top).
-    Check1 = CheckBox(
-        child(L"BUTTON", L"Temporary Internet Files", check, {1080, 2520, 2895, 255}, idCheck1));
-    Check2 = CheckBox(child(L"BUTTON", L"Internet Explorer Typed URLs", check,
-                            {1080, 2880, 2895, 255}, idCheck2));
+    // Creation order is the tab order and, for overlapping controls, the z-order (first on top).
+    Check1 = CheckBox(MakeControl(L"BUTTON", L"Temporary Internet Files", check,
+                                  {1080, 2520, 2895, 255}, idCheck1));
+    Check2 = CheckBox(MakeControl(L"BUTTON", L"Internet Explorer Typed URLs", check,
+                                  {1080, 2880, 2895, 255}, idCheck2));
     Check3 = CheckBox(
-        child(L"BUTTON", L"Recent Documents List", check, {1080, 3720, 2895, 255}, idCheck3));
-    Check4 = CheckBox(
-        child(L"BUTTON", L"Internet Explorer History", check, {1080, 3240, 2895, 255}, idCheck4));
-    Check5 =
-        CheckBox(child(L"BUTTON", L"Windows Temp Files", check, {1080, 4080, 2895, 255}, idCheck5));
-    Command1 =
-        WindowRef(child(L"BUTTON", L"Clear Now!", button, {1080, 4440, 1335, 375}, idCommand1));
-    Command2 =
-        WindowRef(child(L"BUTTON", L"Select &All", button, {2640, 4440, 1335, 375}, idCommand2));
-    List1 =
-        ListBox(child(L"LISTBOX", L"",
-                      WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS,
-                      {4320, 2160, 3375, 2760}, idList1, WS_EX_CLIENTEDGE));
-    Command3 = WindowRef(child(L"BUTTON", L"&Close", button, {6360, 5040, 1335, 375}, idCommand3));
-    Text1 = WindowRef(child(L"EDIT", L"",
-                            WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
-                            {4320, 2520, 3375, 2175}, idText1, WS_EX_CLIENTEDGE));
-    Command4 = WindowRef(child(L"BUTTON", L"&Hide Log", WS_TABSTOP | BS_PUSHBUTTON,
-                               {4920, 5040, 1335, 375}, idCommand4));
+        MakeControl(L"BUTTON", L"Recent Documents List", check, {1080, 3720, 2895, 255}, idCheck3));
+    Check4 = CheckBox(MakeControl(L"BUTTON", L"Internet Explorer History", check,
+                                  {1080, 3240, 2895, 255}, idCheck4));
+    Check5 = CheckBox(
+        MakeControl(L"BUTTON", L"Windows Temp Files", check, {1080, 4080, 2895, 255}, idCheck5));
+    Command1 = WindowRef(
+        MakeControl(L"BUTTON", L"Clear Now!", button, {1080, 4440, 1335, 375}, idCommand1));
+    Command2 = WindowRef(
+        MakeControl(L"BUTTON", L"Select &All", button, {2640, 4440, 1335, 375}, idCommand2));
+    List1 = ListBox(
+        MakeControl(L"LISTBOX", L"",
+                    WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS,
+                    {4320, 2160, 3375, 2760}, idList1, WS_EX_CLIENTEDGE));
+    Command3 =
+        WindowRef(MakeControl(L"BUTTON", L"&Close", button, {6360, 5040, 1335, 375}, idCommand3));
+    Text1 = WindowRef(MakeControl(
+        L"EDIT", L"", WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+        {4320, 2520, 3375, 2175}, idText1, WS_EX_CLIENTEDGE));
+    Command4 = WindowRef(MakeControl(L"BUTTON", L"&Hide Log", WS_TABSTOP | BS_PUSHBUTTON,
+                                     {4920, 5040, 1335, 375}, idCommand4));
     imgGo = MakeGraphic(Graphic::Kind::PictureBox, idImgGo, L"", {4200, 4200, 3495, 375}, true);
     SetWindowLongW(imgGo->hwnd(), GWL_STYLE, GetWindowLongW(imgGo->hwnd(), GWL_STYLE) | WS_TABSTOP);
+    CreateBanner();
 
     Label1[0] = MakeGraphic(Graphic::Kind::Label, idLabel1 + 0, L"Purgebox Website",
                             {3840, 6600, 1455, 255}, true);
@@ -206,11 +193,11 @@ void FrmMain::CreateControls() {
     Shape2->SetFillColor(kProgressBlue);
     Shape1 = MakeGraphic(Graphic::Kind::Frame, idShape1, L"", {480, 1560, 6975, 255}, false);
     Line1 = MakeGraphic(Graphic::Kind::Line, idLine1, L"", {1080, 3600, 3000, 15}, true);
-    File1 = ListBox(child(L"LISTBOX", L"", LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT,
-                          {120, 4920, 1935, 225}, idFile1));
+    File1 = ListBox(MakeControl(L"LISTBOX", L"", LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT,
+                                {120, 4920, 1935, 225}, idFile1));
     Picture1 =
         MakeGraphic(Graphic::Kind::PictureBox, idPicture1, L"", {3720, 5160, 255, 255}, false);
-    Picture1->SetPicture({nullptr, icon_.get()});
+    Picture1->SetPicture({nullptr, BigIcon()});
 
     Image3 = MakeGraphic(Graphic::Kind::Image, idImage3, L"", {360, 2040, 480, 480}, true);
     Image3->SetPicture({nullptr, decorIcon_.get()});
@@ -230,31 +217,82 @@ void FrmMain::CreateControls() {
     Image1->SetPicture({bitmaps_[0].get(), nullptr});
     Image9 = MakeGraphic(Graphic::Kind::Image, idImage9, L"", {0, 6600, 7890, 270}, true);
     Image9->SetPicture({bitmaps_[7].get(), nullptr});
+    for (const Graphic* g : {Image1.get(), Image2.get(), Image3.get(), Image9.get()})
+        AddBackdropImage(g);
 
     for (const CheckBox* c : {&Check1, &Check2, &Check3, &Check4, &Check5})
         ForwardMouseMoves(c->hwnd());
 }
 
-void FrmMain::PaintBackdrop(HDC dc, const RECT& rcInForm, const Graphic* above) {
-    FillRect(dc, &rcInForm, white_.get());
-    for (const Graphic* g : {Image1.get(), Image2.get(), Image3.get(), Image9.get()}) {
-        if (!g || g == above || !g->Visible())
-            continue;
-        RECT r, overlap;
-        GetWindowRect(g->hwnd(), &r);
-        MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
-        if (IntersectRect(&overlap, &r, &rcInForm))
-            g->DrawPicture(dc, r);
-    }
+void FrmMain::CreateBanner() {
+    // The system's browser control, hosted through its own atl.dll. Where either is missing
+    // the banner area stays empty and the program goes on.
+    const auto init = AtlProc<BOOL(WINAPI*)()>("AtlAxWinInit");
+    if (!init)
+        return;
+    init(); // FALSE once the class is registered already; creating the window tells
+
+    const RECT rc = TwipRect{390, 5640, 7020, 900}.ToPixels();
+    HWND h = CreateWindowExW(0, L"AtlAxWin", kWebBrowserClsid,
+                             WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS, rc.left, rc.top,
+                             rc.right - rc.left, rc.bottom - rc.top, hwnd_,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(idWebBrowser1)),
+                             GetModuleHandleW(nullptr), nullptr);
+    WebBrowser1 = WindowRef(h);
 }
 
-// --- Event handlers
-// -------------------------------------------------------------------------
+void FrmMain::NavigateBanner(const std::wstring& address) {
+    bannerAddress = address;
+    const auto getControl = AtlProc<HRESULT(WINAPI*)(HWND, IUnknown**)>("AtlAxGetControl");
+    ComPtr<IUnknown> control;
+    if (!WebBrowser1.hwnd() || !getControl ||
+        FAILED(getControl(WebBrowser1.hwnd(), control.put())) || !control) {
+        bannerResult = E_NOINTERFACE;
+        return;
+    }
+    ComPtr<IDispatch> browser;
+    bannerResult = control->QueryInterface(IID_IDispatch, browser.put_void());
+    if (FAILED(bannerResult))
+        return;
+    // Navigate2(URL): the four optional arguments go as "missing", last argument first.
+    VARIANT args[5];
+    for (VARIANT& v : args) {
+        VariantInit(&v);
+        v.vt = VT_ERROR;
+        v.scode = DISP_E_PARAMNOTFOUND;
+    }
+    args[4].vt = VT_BSTR;
+    args[4].bstrVal = SysAllocString(address.c_str());
+    DISPPARAMS params{args, nullptr, 5, 0};
+    // Returns at once: the page loads inside the control, and is never waited for.
+    bannerResult = browser->Invoke(kDispidNavigate2, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                                   &params, nullptr, nullptr, nullptr);
+    VariantClear(&args[4]);
+}
+
+// --- Event handlers -------------------------------------------------------------------------
 
 void FrmMain::Form_Load() {
     AddLog(L"Purgebox is Idle...");
     gCleanser = std::make_unique<HistoryCleanser>();
+    NavigateBanner(SiteAddress(kBannerPagePath));
     gQuitOnUnload = true;
+}
+
+void FrmMain::Form_Resize() {
+    if (IsIconic(hwnd_))
+        MinimizeToTray();
+    else
+        KeepDesignSize();
+}
+
+void FrmMain::Form_Unload(int& Cancel) {
+    if (gQuitOnUnload) {
+        EndProgram();
+        return;
+    }
+    Cancel = 1;
+    MinimizeToTray();
 }
 
 void FrmMain::Command1_Click() {
@@ -272,8 +310,7 @@ void FrmMain::Command1_Click() {
     struct Stage {
         CheckBox FrmMain::*box;
         void (*task)();
-        double factor; // of the frame's width; 0 for the last stage, which fills to
-                       // the end
+        double factor; // of the frame's width; the last stage fills to the frame's end
     };
     static constexpr std::array<Stage, 5> stages{{
         {&FrmMain::Check1, &ClearCache, 0.2},
@@ -311,6 +348,11 @@ void FrmMain::Command2_Click() {
     for (const CheckBox* c : {&Check1, &Check2, &Check3, &Check4, &Check5})
         c->SetValue(value);
     Command2.SetText(first == L'S' ? L"Deselect &All" : L"Select &All");
+}
+
+void FrmMain::Command3_Click() {
+    gQuitOnUnload = false;
+    SendMessageW(hwnd_, WM_CLOSE, 0, 0); // the unload is cancelled: to the tray
 }
 
 void FrmMain::Command4_Click() {
@@ -352,6 +394,16 @@ void FrmMain::Label1_MouseMove(int index) {
     Label1.at(static_cast<size_t>(index))->SetTextColor(kWhite);
 }
 
+void FrmMain::Label1_Click(int Index) {
+    const std::wstring caption = Lower(Label1.at(static_cast<size_t>(Index))->Text());
+    if (caption == L"purgebox website")
+        OpenWebPage(SiteAddress(kProductPagePath));
+    else if (caption == kMakerDomainLower)
+        OpenWebPage(SiteAddress(kSiteRootPath));
+    else if (caption == L"about")
+        ShowAbout();
+}
+
 void FrmMain::Form_MouseMove() {
     for (const auto& label : Label1)
         label->SetTextColor(kBlack);
@@ -363,17 +415,83 @@ void FrmMain::Image9_MouseMove() {
     Form_MouseMove();
 }
 
-// --- Message routing
-// --------------------------------------------------------------------------
-
-void FrmMain::ToggleCheck(const CheckBox& box) {
-    // Clicks tick and untick; the greyed state is only ever set by code.
-    box.SetValue(box.Value() == 1 ? 0 : 1);
+void FrmMain::Picture1_MouseMove(LPARAM trayMessage) {
+    // The icon's own mouse message comes in the low word: read it as such, at any DPI.
+    if (LOWORD(trayMessage) == WM_RBUTTONDOWN)
+        ShowTrayMenu();
 }
 
+void FrmMain::ShowTrayMenu() {
+    UniqueMenu menu(CreatePopupMenu());
+    AppendMenuW(menu.get(), MF_STRING, idMnuClean, L"Clean Now!");
+    AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu.get(), MF_STRING, idMnuOpen, L"Open Purgebox");
+    AppendMenuW(menu.get(), MF_STRING, idMnuClose, L"Exit Purgebox");
+    AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu.get(), MF_STRING, idMnuWeb, L"Purgebox Website");
+    SetMenuDefaultItem(menu.get(), idMnuClean, FALSE);
+    UINT chosen = 0;
+    if (const PopupHandler h = Popup()) {
+        chosen = h(menu.get());
+    } else {
+        POINT pt;
+        GetCursorPos(&pt);
+        // The tray idiom: without it the menu would not close on a click elsewhere.
+        SetForegroundWindow(hwnd_);
+        chosen = TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, pt.x,
+                                pt.y, 0, hwnd_, nullptr);
+        PostMessageW(hwnd_, WM_NULL, 0, 0);
+    }
+    menu.reset();
+    switch (chosen) {
+    case idMnuClean:
+        mnuClean_Click();
+        break;
+    case idMnuOpen:
+        mnuOpen_Click();
+        break;
+    case idMnuClose:
+        mnuClose_Click();
+        break;
+    case idMnuWeb:
+        mnuWeb_Click();
+        break;
+    default:
+        break;
+    }
+}
+
+void FrmMain::mnuClean_Click() {
+    Command1_Click();
+}
+
+void FrmMain::mnuOpen_Click() {
+    DeleteTrayIcon();
+    gQuitOnUnload = true;
+    ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
+    KeepDesignSize();
+    SetForegroundWindow(hwnd_);
+}
+
+void FrmMain::mnuClose_Click() {
+    DeleteTrayIcon();
+    gQuitOnUnload = true;
+    SendMessageW(hwnd_, WM_CLOSE, 0, 0); // the unload handler ends the program
+}
+
+void FrmMain::mnuWeb_Click() {
+    OpenWebPage(SiteAddress(kProductPagePath));
+}
+
+// --- Message routing --------------------------------------------------------------------------
+
 void FrmMain::OnCommand(int id, int code) {
-    if (code != BN_CLICKED && code != STN_CLICKED)
+    if (code != BN_CLICKED) // STN_CLICKED is the same code
         return;
+    auto toggle = [](const CheckBox& box) {
+        // Clicks tick and untick; the greyed state is only ever set by code.
+        box.SetValue(box.Value() == 1 ? 0 : 1);
+    };
     switch (id) {
     case idCommand1:
         Command1_Click();
@@ -381,30 +499,38 @@ void FrmMain::OnCommand(int id, int code) {
     case idCommand2:
         Command2_Click();
         break;
+    case idCommand3:
+        Command3_Click();
+        break;
     case idCommand4:
         Command4_Click();
         break;
     case idCheck1:
-        ToggleCheck(Check1);
+        toggle(Check1);
         break;
     case idCheck2:
-        ToggleCheck(Check2);
+        toggle(Check2);
         break;
     case idCheck3:
-        ToggleCheck(Check3);
+        toggle(Check3);
         break;
     case idCheck4:
-        ToggleCheck(Check4);
+        toggle(Check4);
         break;
     case idCheck5:
-        ToggleCheck(Check5);
+        toggle(Check5);
+        break;
+    case idLabel1 + 0:
+    case idLabel1 + 1:
+    case idLabel1 + 2:
+        Label1_Click(id - idLabel1);
         break;
     default:
         break;
     }
 }
 
-void FrmMain::OnChildMouseMove(int id) {
+void FrmMain::OnChildMouseMove(int id, LPARAM lp) {
     switch (id) {
     case idCheck1:
         Check1_MouseMove();
@@ -427,6 +553,9 @@ void FrmMain::OnChildMouseMove(int id) {
     case idImage9:
         Image9_MouseMove();
         break;
+    case idPicture1:
+        Picture1_MouseMove(lp);
+        break;
     case idLabel1 + 0:
     case idLabel1 + 1:
     case idLabel1 + 2:
@@ -438,33 +567,39 @@ void FrmMain::OnChildMouseMove(int id) {
 }
 
 LRESULT FrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    if (taskbarCreated_ && msg == taskbarCreated_) {
+        RestoreTrayIcon(); // the shell restarted: without the icon the hidden window is lost
+        return 0;
+    }
     switch (msg) {
     case WM_COMMAND:
         OnCommand(LOWORD(wp), HIWORD(wp));
         return 0;
     case kMsgChildMouseMove:
-        OnChildMouseMove(static_cast<int>(wp));
+        OnChildMouseMove(static_cast<int>(wp), lp);
         return 0;
     case WM_MOUSEMOVE:
         Form_MouseMove();
         return 0;
-    case WM_CTLCOLORSTATIC: {
-        // Check boxes and the read-only description sit on the white form.
-        HDC dc = reinterpret_cast<HDC>(wp);
-        SetBkColor(dc, kWhite);
-        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-        return reinterpret_cast<LRESULT>(white_.get());
+    case WM_SIZE:
+        if (Picture1) // not while the window is still being made
+            Form_Resize();
+        return 0;
+    case WM_CLOSE: {
+        int cancel = 0;
+        Form_Unload(cancel);
+        return 0;
     }
-    case WM_ERASEBKGND: {
-        RECT rc;
-        GetClientRect(hwnd_, &rc);
-        FillRect(reinterpret_cast<HDC>(wp), &rc, white_.get());
-        return 1;
-    }
+    case WM_QUERYENDSESSION:
+        return TRUE; // never stand in the way of a log-off or shut-down
+    case WM_ENDSESSION:
+        if (wp)
+            EndProgram();
+        return 0;
     default:
         break;
     }
-    return Window::HandleMessage(msg, wp, lp);
+    return Form::HandleMessage(msg, wp, lp);
 }
 
 } // namespace pb

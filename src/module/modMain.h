@@ -2,6 +2,9 @@
 // The program's module: the log helper, the tray and Explorer helpers, the
 // cleaning tasks.
 #include "history/HistoryCleanser.h"
+#include <windows.h>
+#include <shellapi.h>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -23,6 +26,27 @@ void ClearTypedUrls();
 void CleanHistory();
 void CleanRecentFolder();
 void CleanTempFolder();
+
+// The tray icon: one record for the life of the process, filled by MinimizeToTray.
+extern NOTIFYICONDATAA gTrayIcon;
+// Adds the tray icon and hides the main window.
+void MinimizeToTray();
+// Takes the icon out of the notification area, if it is there.
+void DeleteTrayIcon();
+// After the taskbar was re-created: puts back the icon that should be there.
+void RestoreTrayIcon();
+bool TrayIconShown();
+
+// Ends the program at once, leaving no tray icon behind. Tests take the ending instead.
+void EndProgram();
+std::function<void()> SetEndProgramHandler(std::function<void()> handler);
+
+// The Windows directory, without a trailing backslash.
+std::wstring GetWindowsDir();
+// An address on the maker's site, from its path there.
+std::wstring SiteAddress(const wchar_t* path);
+// Opens a page in the browser by starting Windows Explorer with it; says so if it cannot.
+void OpenWebPage(const std::wstring& address);
 
 // Asks every browser window to close; used by the typed-URL and history tasks.
 void CloseBrowserWindows();

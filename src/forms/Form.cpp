@@ -1,0 +1,116 @@
+#include "forms/Form.h"
+#include "platform/Pump.h"
+#include <stdexcept>
+
+namespace pb {
+
+namespace {
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
+
+HFONT CreateFormFont() {
+    // "Comic Sans MS" 8.25 points at the screen's resolution.
+    const int height = -MulDiv(825, ScreenDpi(), 7200);
+    return CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_SCRIPT, L"Comic Sans MS");
+}
+
+SIZE OuterSize(double clientWidthTwips, double clientHeightTwips) {
+    RECT rc{0, 0, TwipsToPixels(clientWidthTwips), TwipsToPixels(clientHeightTwips)};
+    AdjustWindowRectEx(&rc, kFormStyle, FALSE, kFormExStyle);
+    return {rc.right - rc.left, rc.bottom - rc.top};
+}
+} // namespace
+
+Form::~Form() {
+    if (hwnd_) {
+        UnregisterDialogNavigation(hwnd_);
+        // Children (hosted controls among them) go before the members they use.
+        DestroyWindow(hwnd_);
+    }
+}
+
+void Form::CreateForm(const wchar_t* className, const wchar_t* caption, double clientWidthTwips,
+                      double clientHeightTwips, int iconId) {
+    const HINSTANCE inst = GetModuleHandleW(nullptr);
+    icon_.reset(
+        static_cast<HICON>(LoadImageW(inst, MAKEINTRESOURCEW(iconId), IMAGE_ICON, 32, 32, 0)));
+    smallIcon_.reset(
+        static_cast<HICON>(LoadImageW(inst, MAKEINTRESOURCEW(iconId), IMAGE_ICON, 16, 16, 0)));
+    font_.reset(CreateFormFont());
+    white_.reset(CreateSolidBrush(kWhite));
+    clientWidthTwips_ = clientWidthTwips;
+    clientHeightTwips_ = clientHeightTwips;
+
+    RegisterClassOnce(className, icon_.get());
+    const SIZE outer = OuterSize(clientWidthTwips, clientHeightTwips);
+    CreateWindowExW(kFormExStyle, className, caption, kFormStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                    outer.cx, outer.cy, nullptr, nullptr, inst, static_cast<Window*>(this));
+    if (!hwnd_)
+        throw std::runtime_error("cannot create a window");
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
+    RegisterDialogNavigation(hwnd_);
+}
+
+void Form::KeepDesignSize() {
+    // The client area, not the outer size, is what the controls were laid out for: a larger
+    // caption or another DPI must not cut them off.
+    const SIZE outer = OuterSize(clientWidthTwips_, clientHeightTwips_);
+    RECT now;
+    GetWindowRect(hwnd_, &now);
+    if (now.right - now.left != outer.cx || now.bottom - now.top != outer.cy)
+        SetWindowPos(hwnd_, nullptr, 0, 0, outer.cx, outer.cy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+std::unique_ptr<Graphic> Form::MakeGraphic(Graphic::Kind kind, int id, const wchar_t* text,
+                                           const TwipRect& rc, bool visible) {
+    return std::make_unique<Graphic>(kind, hwnd_, id, text, rc, visible, this, font_.get());
+}
+
+HWND Form::MakeControl(const wchar_t* cls, const wchar_t* text, DWORD style, const TwipRect& rc,
+                       int id, DWORD exStyle) {
+    return CreateChildControl(hwnd_, cls, text, style, exStyle, rc.ToPixels(), id, font_.get());
+}
+
+void Form::PaintBackdrop(HDC dc, const RECT& rcInForm, const Graphic* above) {
+    FillRect(dc, &rcInForm, white_.get());
+    for (const Graphic* g : backdropImages_) {
+        if (g == above || !g->Visible())
+            continue;
+        RECT r, overlap;
+        GetWindowRect(g->hwnd(), &r);
+        MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
+        if (IntersectRect(&overlap, &r, &rcInForm))
+            g->DrawPicture(dc, r);
+    }
+}
+
+LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_CTLCOLORSTATIC: {
+        // Check boxes and read-only text sit on the white form.
+        HDC dc = reinterpret_cast<HDC>(wp);
+        SetBkColor(dc, kWhite);
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        return reinterpret_cast<LRESULT>(white_.get());
+    }
+    case WM_ERASEBKGND: {
+        RECT rc;
+        GetClientRect(hwnd_, &rc);
+        FillRect(reinterpret_cast<HDC>(wp), &rc, white_.get());
+        return 1;
+    }
+    case WM_DESTROY:
+        UnregisterDialogNavigation(hwnd_);
+        break;
+    default:
+        break;
+    }
+    return Window::HandleMessage(msg, wp, lp);
+}
+
+} // namespace pb

@@ -1,0 +1,84 @@
+#include "forms/frmAbout.h"
+#include "module/Site.h"
+#include "resources/resource.h"
+
+namespace pb {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"PurgeboxAbout";
+enum : int { idImage1 = 2001, idLabel1, idLabel2, idLabel3, idLabel4, idLine1, idCommand1 };
+
+std::unique_ptr<FrmAbout> gAbout;
+
+std::wstring VersionLine() {
+    return L"Version 1.0 Beta (build 1)";
+}
+std::wstring Credit() {
+    return std::wstring(L"by ") + kMakerName;
+}
+std::wstring Notice() {
+    return L"Purgebox uses parts of the system browser maker's technology. All protected "
+           L"material belongs to its respective owners. Purgebox may be passed on freely as "
+           L"long as it stays unaltered. Questions and comments are always welcome.";
+}
+std::wstring Contact() {
+    return std::wstring(L" Email us at ") + kMakerEmail;
+}
+
+} // namespace
+
+FrmAbout::FrmAbout() {
+    CreateForm(kClassName, kCaption, 4680, 5310, IDI_ABOUT);
+    // Creation order gives the tab order and the z-order (first on top).
+    Label1 = MakeGraphic(Graphic::Kind::Label, idLabel1, VersionLine().c_str(),
+                         {1373, 1080, 1935, 255}, true);
+    Label4 = MakeGraphic(Graphic::Kind::Label, idLabel4, Credit().c_str(), {1395, 1800, 1935, 255},
+                         true);
+    Label4->SetCentered(true);
+    Command1 =
+        WindowRef(MakeControl(L"BUTTON", L"&Close", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+                              {3360, 4800, 1095, 375}, idCommand1));
+    Label2 = MakeGraphic(Graphic::Kind::Label, idLabel2, Notice().c_str(), {360, 2280, 3975, 1575},
+                         true);
+    Label3 = MakeGraphic(Graphic::Kind::Label, idLabel3, Contact().c_str(), {360, 4200, 3975, 255},
+                         true);
+    Line1 = MakeGraphic(Graphic::Kind::Line, idLine1, L"", {300, 2160, 4080, 15}, true);
+    Image1 = MakeGraphic(Graphic::Kind::Image, idImage1, L"", {1290, 480, 2100, 495}, true);
+    picture_.reset(
+        static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_ABOUT_TOP),
+                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    Image1->SetPicture({picture_.get(), nullptr});
+    AddBackdropImage(Image1.get());
+}
+
+void FrmAbout::Command1_Click() {
+    // Unloads the box; the next "About" makes a fresh one.
+    DestroyWindow(hwnd_);
+}
+
+LRESULT FrmAbout::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_COMMAND && LOWORD(wp) == idCommand1 && HIWORD(wp) == BN_CLICKED) {
+        Command1_Click();
+        return 0;
+    }
+    if (msg == WM_COMMAND && LOWORD(wp) == IDCANCEL) { // Esc
+        Command1_Click();
+        return 0;
+    }
+    return Form::HandleMessage(msg, wp, lp);
+}
+
+FrmAbout* OpenAbout() {
+    return gAbout && gAbout->hwnd() ? gAbout.get() : nullptr;
+}
+
+FrmAbout& ShowAbout() {
+    if (!OpenAbout())
+        gAbout = std::make_unique<FrmAbout>(); // a closed box is replaced, outside its own handler
+    ShowWindow(gAbout->hwnd(), SW_SHOW);
+    SetForegroundWindow(gAbout->hwnd());
+    return *gAbout;
+}
+
+} // namespace pb

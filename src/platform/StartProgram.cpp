@@ -1,0 +1,34 @@
+#include "platform/StartProgram.h"
+#include "platform/Handles.h"
+#include <utility>
+
+namespace pb {
+
+namespace {
+StartProgramHandler& Handler() {
+    static StartProgramHandler handler;
+    return handler;
+}
+} // namespace
+
+DWORD StartProgram(const std::wstring& commandLine, int showState) {
+    if (const StartProgramHandler h = Handler())
+        return h(commandLine, showState);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = static_cast<WORD>(showState);
+    PROCESS_INFORMATION pi{};
+    std::wstring mutableLine = commandLine; // CreateProcessW may write into it
+    if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &si, &pi))
+        return GetLastError();
+    UniqueHandleW process(pi.hProcess), thread(pi.hThread);
+    return 0;
+}
+
+StartProgramHandler SetStartProgramHandler(StartProgramHandler handler) {
+    return std::exchange(Handler(), std::move(handler));
+}
+
+} // namespace pb

@@ -1,0 +1,171 @@
+#include "TestSupport.h"
+#include "forms/Twips.h"
+#include "module/modMain.h"
+#include <cstring>
+
+using namespace pbtest;
+
+namespace {
+
+// Answers the tray menu by picking the item with this caption (empty: dismiss it).
+struct MenuPick {
+    std::wstring pick;
+    int shown = 0;
+    std::vector<std::wstring> items;
+    std::wstring defaultItem;
+};
+
+UINT Answer(HMENU menu, MenuPick& p) {
+    ++p.shown;
+    p.items.clear();
+    UINT chosen = 0;
+    const UINT def = GetMenuDefaultItem(menu, FALSE, 0);
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        wchar_t text[64] = {};
+        GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+        const UINT id = GetMenuItemID(menu, i);
+        p.items.push_back(text[0] ? text : L"-");
+        if (id == def)
+            p.defaultItem = text;
+        if (!p.pick.empty() && p.pick == text)
+            chosen = id;
+    }
+    return chosen;
+}
+
+class Tray : public MainWindowTest {
+  protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        pb::FrmMain::SetPopupHandler([this](HMENU m) { return Answer(m, menu); });
+    }
+    void TearDown() override {
+        pb::FrmMain::SetPopupHandler({});
+        pb::OverrideScreenDpi(0);
+        pb::DeleteTrayIcon();
+        MainWindowTest::TearDown();
+    }
+    // The icon's mouse message, as the shell delivers it to the callback window.
+    void TrayMessage(UINT mouseMessage) {
+        SendMessageW(form().Picture1->hwnd(), WM_MOUSEMOVE, 0, static_cast<LPARAM>(mouseMessage));
+    }
+    void Pick(const wchar_t* caption) {
+        menu.pick = caption;
+        TrayMessage(WM_RBUTTONDOWN);
+    }
+    static bool IconPresent() {
+        NOTIFYICONDATAA probe = pb::gTrayIcon;
+        return probe.cbSize && Shell_NotifyIconA(NIM_MODIFY, &probe);
+    }
+    bool OnScreen() { return IsWindowVisible(form().hwnd()) != FALSE; }
+    void ExpectDesignClientSize() {
+        RECT rc;
+        GetClientRect(form().hwnd(), &rc);
+        EXPECT_EQ(rc.right, pb::TwipsToPixels(7800));
+        EXPECT_EQ(rc.bottom, pb::TwipsToPixels(6855));
+    }
+    MenuPick menu;
+};
+
+} // namespace
+
+TEST_F(Tray, MinimisingHidesTheWindowBehindOneIconWithTheTip) {
+    ShowWindow(form().hwnd(), SW_MINIMIZE);
+    EXPECT_FALSE(OnScreen());
+    EXPECT_TRUE(IconPresent());
+    const NOTIFYICONDATAA& icon = pb::gTrayIcon;
+    EXPECT_EQ(icon.cbSize, static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE));
+    EXPECT_EQ(icon.hWnd, form().Picture1->hwnd());
+    EXPECT_EQ(icon.uID, 1u);
+    EXPECT_EQ(icon.uFlags, 7u);
+    EXPECT_EQ(icon.uCallbackMessage, 0x200u);
+    EXPECT_EQ(icon.hIcon, form().Picture1->picture().icon);
+    EXPECT_NE(icon.hIcon, nullptr);
+    const std::string tip =
+        std::string("Purgebox (Right-Click for Menu)") + '\0' + std::string(32, ' ');
+    EXPECT_EQ(std::string(icon.szTip, 64), tip);
+    NOTIFYICONDATAA again = icon;
+    EXPECT_FALSE(Shell_NotifyIconA(NIM_ADD, &again)); // one icon only
+
+    Pick(L"Open Purgebox");
+    EXPECT_TRUE(OnScreen());
+    EXPECT_FALSE(IsIconic(form().hwnd()));
+    EXPECT_FALSE(IconPresent());
+    ExpectDesignClientSize();
+}
+
+TEST_F(Tray, OnlyARightButtonPressOpensTheMenuAtAnyDpi) {
+    pb::MinimizeToTray();
+    for (UINT m : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONUP, WM_MOUSEMOVE,
+                   WM_RBUTTONDBLCLK})
+        TrayMessage(m);
+    EXPECT_EQ(menu.shown, 0);
+    TrayMessage(WM_RBUTTONDOWN);
+    EXPECT_EQ(menu.shown, 1);
+    EXPECT_EQ(menu.items, (std::vector<std::wstring>{L"Clean Now!", L"-", L"Open Purgebox",
+                                                     L"Exit Purgebox", L"-", L"Purgebox Website"}));
+    EXPECT_EQ(menu.defaultItem, L"Clean Now!");
+    pb::OverrideScreenDpi(120);
+    TrayMessage(WM_RBUTTONDOWN);
+    EXPECT_EQ(menu.shown, 2);
+}
+
+TEST_F(Tray, CloseButtonSendsTheWindowToTheTrayUntilOpenedAgain) {
+    SendMessageW(form().Command3.hwnd(), BM_CLICK, 0, 0);
+    EXPECT_FALSE(OnScreen());
+    EXPECT_TRUE(IconPresent());
+    EXPECT_FALSE(pb::gQuitOnUnload);
+    SendMessageW(form().hwnd(), WM_CLOSE, 0, 0); // refused while in the tray
+    EXPECT_FALSE(OnScreen());
+    EXPECT_TRUE(IconPresent());
+    EXPECT_EQ(ProgramEnds(), 0);
+
+    Pick(L"Open Purgebox");
+    EXPECT_TRUE(pb::gQuitOnUnload);
+    SendMessageW(form().hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(ProgramEnds(), 1);
+    EXPECT_FALSE(IconPresent());
+}
+
+TEST_F(Tray, ExitAndCleanFromTheMenu) {
+    SendMessageW(form().Command3.hwnd(), BM_CLICK, 0, 0);
+    form().Check2.SetValue(1);
+    ScratchHkcu hkcu;
+    Pick(L"Clean Now!");
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0].text, L"Purgebox completed!");
+    EXPECT_EQ(LogLines()[2], L"       Clearing Typed URLs...Done");
+    EXPECT_FALSE(OnScreen());
+
+    Pick(L"Exit Purgebox");
+    EXPECT_EQ(ProgramEnds(), 1);
+    EXPECT_FALSE(IconPresent());
+}
+
+TEST_F(Tray, EndOfSessionEndsTheProgramEvenFromTheTray) {
+    SendMessageW(form().Command3.hwnd(), BM_CLICK, 0, 0);
+    EXPECT_TRUE(SendMessageW(form().hwnd(), WM_QUERYENDSESSION, 0, 0));
+    SendMessageW(form().hwnd(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(ProgramEnds(), 1);
+    EXPECT_FALSE(IconPresent());
+}
+
+TEST_F(Tray, ARestartedTaskbarGetsTheIconBack) {
+    SendMessageW(form().Command3.hwnd(), BM_CLICK, 0, 0);
+    NOTIFYICONDATAA lost = pb::gTrayIcon;
+    Shell_NotifyIconA(NIM_DELETE, &lost); // the shell went away with it
+    ASSERT_FALSE(IconPresent());
+    SendMessageW(form().hwnd(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(IconPresent());
+    Pick(L"Open Purgebox");
+    SendMessageW(form().hwnd(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_FALSE(IconPresent()); // on screen: no icon
+}
+
+TEST_F(Tray, TheWindowKeepsItsDesignedClientArea) {
+    SetWindowPos(form().hwnd(), nullptr, 0, 0, 900, 900, SWP_NOMOVE | SWP_NOZORDER);
+    ExpectDesignClientSize();
+    pb::OverrideScreenDpi(120);
+    SetWindowPos(form().hwnd(), nullptr, 0, 0, 300, 300, SWP_NOMOVE | SWP_NOZORDER);
+    ExpectDesignClientSize();
+}
