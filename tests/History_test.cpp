@@ -37,9 +37,9 @@ struct FakeState {
     DWORD lastFilterFlags = 0;
 };
 
-class FakeEnum final : public IEnumSTATURL {
+// Just enough IUnknown for objects only this test holds.
+template <typename Interface> class TestObject : public Interface {
   public:
-    explicit FakeEnum(FakeState& s) : s_(s) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
     ULONG STDMETHODCALLTYPE Release() override {
@@ -48,6 +48,17 @@ class FakeEnum final : public IEnumSTATURL {
             delete this;
         return n;
     }
+
+  protected:
+    virtual ~TestObject() = default;
+
+  private:
+    std::atomic<ULONG> refs_{1};
+};
+
+class FakeEnum final : public TestObject<IEnumSTATURL> {
+  public:
+    explicit FakeEnum(FakeState& s) : s_(s) {}
     HRESULT STDMETHODCALLTYPE Next(ULONG, LPSTATURL out, ULONG* fetched) override {
         *fetched = 0;
         while (pos_ < s_.records.size() && s_.records[pos_].url.rfind(prefix_, 0) != 0)
@@ -77,22 +88,13 @@ class FakeEnum final : public IEnumSTATURL {
 
   private:
     FakeState& s_;
-    std::atomic<ULONG> refs_{1};
     size_t pos_ = 0, served_ = 0;
     std::wstring prefix_;
 };
 
-class FakeStore final : public IUrlHistoryStg2 {
+class FakeStore final : public TestObject<IUrlHistoryStg2> {
   public:
     explicit FakeStore(FakeState& s) : s_(s) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG n = --refs_;
-        if (!n)
-            delete this;
-        return n;
-    }
     HRESULT STDMETHODCALLTYPE AddUrl(LPCOLESTR url, LPCOLESTR title, DWORD) override {
         s_.added.emplace_back(url);
         s_.records.push_back({url, title ? L"added" : nullptr});
@@ -126,7 +128,6 @@ class FakeStore final : public IUrlHistoryStg2 {
 
   private:
     FakeState& s_;
-    std::atomic<ULONG> refs_{1};
 };
 
 FILETIME ToFileTime(WORD year, WORD month, WORD day, WORD hour) {
