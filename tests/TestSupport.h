@@ -1,5 +1,6 @@
 #pragma once
 #include "forms/frmMain.h"
+#include "Scratch.h"
 #include "platform/MessageBox.h"
 #include <gtest/gtest.h>
 #include <string>
@@ -36,23 +37,6 @@ class MainWindowTest : public ::testing::Test {
 // Lets the window handle what is queued for it.
 void Pump();
 
-// A scratch folder under the test's own temp directory, removed with everything
-// in it.
-class ScratchDir {
-  public:
-    explicit ScratchDir(const std::wstring& name);
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    const std::wstring& path() const { return path_; }
-    std::wstring File(const std::wstring& name, const std::string& content = "x") const;
-
-  private:
-    std::wstring path_;
-};
-
-bool Exists(const std::wstring& path);
-
 } // namespace pbtest
 
 namespace pbtest {
@@ -71,17 +55,5 @@ class ScratchHkcu {
 };
 
 bool KeyExists(HKEY root, const wchar_t* path);
-
-// Sets TMP and TEMP of this process, restoring them afterwards.
-class TempDirOverride {
-  public:
-    explicit TempDirOverride(const std::wstring& dir);
-    ~TempDirOverride();
-    TempDirOverride(const TempDirOverride&) = delete;
-    TempDirOverride& operator=(const TempDirOverride&) = delete;
-
-  private:
-    std::wstring tmp_, temp_;
-};
 
 } // namespace pbtest

@@ -30,13 +30,10 @@ bool IsListable(const WIN32_FIND_DATAW& fd) {
 }
 
 void MoveLogSelectionDown(int times) {
-    // Posted to the log list itself: a synthesised keystroke would go to
-    // whichever program has the focus, and the window may well be hidden in the
-    // tray.
-    const FrmMain& form = MainForm();
-    HWND list = form.List1.hwnd();
-    if (IsWindowVisible(list) && GetForegroundWindow() == form.hwnd())
-        SetFocus(list);
+    // Posted to the log list itself: a synthesised keystroke would go to whichever program
+    // has the focus, and the window may well be hidden in the tray. Posted keys need no
+    // focus, and taking it would make the list draw its focus mark at every step.
+    HWND list = MainForm().List1.hwnd();
     for (int i = 0; i < times; ++i)
         PostMessageW(list, WM_KEYDOWN, VK_DOWN, 1);
 }

@@ -1,5 +1,6 @@
 #include "forms/frmMain.h"
 #include "module/modMain.h"
+#include "platform/Pump.h"
 
 namespace pb {
 
@@ -9,6 +10,7 @@ std::unique_ptr<HistoryCleanser> gCleanser;
 void AddLog(const std::wstring& text) {
     FrmMain& form = MainForm();
     form.List1.AddItem(L"     " + text);
+    HoldRedraw(form.Label2->hwnd()); // like the log, drawn at a frame rate
     form.Label2->SetText(text);
 }
 

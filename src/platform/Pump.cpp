@@ -48,8 +48,12 @@ void HoldRedraw(void* window) {
         v.push_back({h, false, now});
         return; // the first update draws at once
     }
-    if (it->held || now - it->since >= kFrameMs)
+    if (it->held)
         return;
+    if (now - it->since >= kFrameMs) {
+        it->since = now; // a frame is due: this update draws, the next ones wait
+        return;
+    }
     SendMessageW(h, WM_SETREDRAW, FALSE, 0);
     it->held = true;
     it->since = now;

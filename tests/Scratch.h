@@ -1,0 +1,37 @@
+#pragma once
+// Scratch folders and environment for tests; needs nothing of the program.
+#include <windows.h>
+#include <string>
+
+namespace pbtest {
+
+// A scratch folder under the test's own temp directory, removed with everything
+// in it.
+class ScratchDir {
+  public:
+    explicit ScratchDir(const std::wstring& name);
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::wstring& path() const { return path_; }
+    std::wstring File(const std::wstring& name, const std::string& content = "x") const;
+
+  private:
+    std::wstring path_;
+};
+
+bool Exists(const std::wstring& path);
+
+// Sets TMP and TEMP of this process, restoring them afterwards.
+class TempDirOverride {
+  public:
+    explicit TempDirOverride(const std::wstring& dir);
+    ~TempDirOverride();
+    TempDirOverride(const TempDirOverride&) = delete;
+    TempDirOverride& operator=(const TempDirOverride&) = delete;
+
+  private:
+    std::wstring tmp_, temp_;
+};
+
+} // namespace pbtest

@@ -1,0 +1,60 @@
+#pragma once
+// Drives purgebox.exe from the outside, as a person would: it finds the window and its
+// controls by their texts, moves the pointer, clicks, answers message boxes and picks tray
+// menu items, and reads the screen back as an accessibility tool would.
+#include <windows.h>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// The program under test, as given on the command line.
+std::wstring& ProgramPath();
+
+// Handles this process's own windows while waiting (a helper window may be asked to close).
+void PumpFor(DWORD ms);
+
+class App {
+  public:
+    App();
+    ~App();
+    App(const App&) = delete;
+    App& operator=(const App&) = delete;
+
+    HWND main() const { return main_; }
+    DWORD pid() const { return pi_.dwProcessId; }
+    bool Running() const;
+    bool WaitExit(DWORD ms);
+    void Kill();
+
+    // A child control by its caption; by its id where it has none.
+    HWND Control(const std::wstring& caption) const;
+    HWND ControlById(int id) const { return GetDlgItem(main_, id); }
+    HWND LogList() const { return ControlById(1020); }
+    HWND TrayWindow() const { return ControlById(1080); }
+
+    // Waits until the program has handled everything sent so far.
+    void Sync() const;
+    void Click(HWND control) const;
+    void Hover(HWND control) const;
+    bool Visible(HWND h) const { return (GetWindowLongW(h, GWL_STYLE) & WS_VISIBLE) != 0; }
+    int Check(HWND box) const { return static_cast<int>(SendMessageW(box, BM_GETCHECK, 0, 0)); }
+    static std::wstring Text(HWND h);
+    std::vector<std::wstring> Log() const;
+
+    // The program's next message box: its text, after pressing OK on it.
+    std::wstring AnswerMessageBox(DWORD timeoutMs = 120000) const;
+    // Right-clicks the tray icon and picks the item with this caption.
+    bool PickTrayItem(const std::wstring& caption) const;
+    // Runs "Clear Now!" with these boxes ticked and returns the log once it completed.
+    std::vector<std::wstring> Run(const std::vector<std::wstring>& boxes);
+
+  private:
+    PROCESS_INFORMATION pi_{};
+    HWND main_ = nullptr;
+};
+
+// The Recent folder and the temp folder the program will see.
+std::wstring RecentFolder();
+
+} // namespace e2e

@@ -1,0 +1,266 @@
+#include "../Scratch.h"
+#include "Driver.h"
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <wininet.h>
+
+using namespace e2e;
+using pbtest::Exists;
+using pbtest::ScratchDir;
+using Lines = std::vector<std::wstring>;
+
+namespace {
+
+const std::vector<std::wstring> kAllBoxes{
+    L"Temporary Internet Files", L"Internet Explorer Typed URLs", L"Internet Explorer History",
+    L"Recent Documents List", L"Windows Temp Files"};
+constexpr wchar_t kTypedUrls[] = L"Software\\Microsoft\\Internet Explorer\\TypedURLs";
+
+void SeedCache(const std::string& url) {
+    char file[MAX_PATH] = {};
+    ASSERT_TRUE(CreateUrlCacheEntryA(url.c_str(), 0, "htm", file, 0));
+    CloseHandle(CreateFileA(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    FILETIME zero{};
+    ASSERT_TRUE(CommitUrlCacheEntryA(url.c_str(), file, zero, zero, NORMAL_CACHE_ENTRY, nullptr, 0,
+                                     nullptr, nullptr));
+}
+
+void SeedHistory(const std::string& url) {
+    FILETIME zero{};
+    ASSERT_TRUE(CommitUrlCacheEntryA(("Visited: tester@" + url).c_str(), nullptr, zero, zero,
+                                     URLHISTORY_CACHE_ENTRY, nullptr, 0, nullptr, nullptr));
+}
+
+bool InCache(const std::string& url) {
+    DWORD size = 0;
+    GetUrlCacheEntryInfoA(url.c_str(), nullptr, &size);
+    return GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+}
+
+int HistoryCount() {
+    std::vector<char> buf(1 << 16);
+    DWORD size = static_cast<DWORD>(buf.size());
+    auto* info = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(buf.data());
+    HANDLE h = FindFirstUrlCacheEntryA("Visited:", info, &size);
+    if (!h)
+        return 0;
+    int n = 0;
+    do {
+        n += std::string(info->lpszSourceUrlName).rfind("Visited:", 0) == 0;
+        size = static_cast<DWORD>(buf.size());
+    } while (FindNextUrlCacheEntryA(h, info, &size));
+    FindCloseUrlCache(h);
+    return n;
+}
+
+bool KeyExists(const wchar_t* path) {
+    HKEY k;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &k) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(k);
+    return true;
+}
+
+void SetString(const wchar_t* key, const wchar_t* name, const wchar_t* value) {
+    RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_SZ, value,
+                    static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
+}
+
+HWND HelperBrowserWindow(const wchar_t* title) {
+    return CreateWindowW(L"STATIC", title, WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                         GetModuleHandleW(nullptr), nullptr);
+}
+
+Lines Sorted(Lines v) {
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+// The machine as the program will see it: its temp folder is a scratch folder of ours.
+class EndToEnd : public ::testing::Test {
+  protected:
+    EndToEnd() : temp_(L"e2etemp"), tmp_(temp_.path() + L"\\") {}
+    std::wstring TempUpper() const {
+        std::wstring s = temp_.path();
+        CharUpperBuffW(s.data(), static_cast<DWORD>(s.size()));
+        return s;
+    }
+    ScratchDir temp_;
+    pbtest::TempDirOverride tmp_;
+};
+
+} // namespace
+
+TEST_F(EndToEnd, FirstStartShowsTheIdleWindow) {
+    App app;
+    EXPECT_EQ(app.Log(), Lines{L"     Purgebox is Idle..."});
+    EXPECT_EQ(App::Text(app.ControlById(1060)), L"Purgebox is Idle...");
+    EXPECT_FALSE(app.Visible(app.LogList()));
+    EXPECT_FALSE(app.Visible(app.Control(L"&Hide Log")));
+    for (const auto& caption : kAllBoxes) {
+        ASSERT_NE(app.Control(caption), nullptr) << caption;
+        EXPECT_EQ(app.Check(app.Control(caption)), 0);
+    }
+    for (const wchar_t* caption :
+         {L"Clear Now!", L"Select &All", L"&Close", L"Purgebox Website", L"About"})
+        EXPECT_NE(app.Control(caption), nullptr) << caption;
+    // Tab order: the five options, then the two buttons, then "&Close".
+    std::vector<std::wstring> order;
+    HWND h = app.Control(L"Temporary Internet Files");
+    for (int i = 0; i < 8; ++i, h = GetNextDlgTabItem(app.main(), h, FALSE))
+        order.push_back(App::Text(h));
+    EXPECT_EQ(order, (Lines{L"Temporary Internet Files", L"Internet Explorer Typed URLs",
+                            L"Recent Documents List", L"Internet Explorer History",
+                            L"Windows Temp Files", L"Clear Now!", L"Select &All", L"&Close"}));
+}
+
+TEST_F(EndToEnd, EveryBoxTickedRemovesExactlyWhatItNames) {
+    SeedCache("http://cached.example/page.htm");
+    SeedCache("http://cached.example/logo.gif");
+    SeedHistory("http://visited.example/");
+    SetString(kTypedUrls, L"url1", L"http://typed.example/");
+    SetString(L"Software\\Microsoft\\Internet Explorer\\Main", L"Start Page", L"about:blank");
+    const std::wstring recent = RecentFolder();
+    CreateDirectoryW(recent.c_str(), nullptr);
+    CloseHandle(CreateFileW((recent + L"\\letter.doc.lnk").c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, 0, nullptr));
+    temp_.File(L"one.tmp");
+    temp_.File(L"two.tmp");
+    SetFileAttributesW(temp_.File(L"hidden.tmp").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    SetFileAttributesW(temp_.File(L"system.tmp").c_str(), FILE_ATTRIBUTE_SYSTEM);
+    CreateDirectoryW((temp_.path() + L"\\keep").c_str(), nullptr);
+    temp_.File(L"keep\\inside.tmp");
+    HWND browser = HelperBrowserWindow(L"Start - Microsoft Internet Explorer");
+    HWND editor = HelperBrowserWindow(L"Internet Explorer notes");
+
+    App app;
+    const Lines log = app.Run(kAllBoxes);
+    PumpFor(100);
+    ASSERT_EQ(log.size(), 18u);
+    EXPECT_TRUE(log[0].starts_with(L"     Purgebox started at "));
+    EXPECT_EQ(log[1], L"      ");
+    EXPECT_EQ(log[2], L"       Clearing Typed URLs...Done");
+    EXPECT_EQ(log[3], L"          Windows Recent Files found");
+    EXPECT_EQ(log[4], L"          " + recent);
+    EXPECT_EQ(log[5], L"          Removing Files:");
+    EXPECT_EQ(log[6], L"           letter.doc.lnk");
+    EXPECT_EQ(log[7], L"          Windows Recent Files Cleared");
+    EXPECT_EQ(log[8], L"          Purgebox removed 1 files");
+    EXPECT_EQ(log[9], L"          Windows Temp Directory found");
+    EXPECT_EQ(log[10], L"          " + TempUpper());
+    EXPECT_EQ(log[11], L"          Removing Files:");
+    EXPECT_EQ(Sorted({log[12], log[13]}), (Lines{L"           one.tmp", L"           two.tmp"}));
+    EXPECT_EQ(log[14], L"          Windows Temp Directory Cleared");
+    EXPECT_EQ(log[15], L"          Purgebox removed 2 files");
+    EXPECT_EQ(log[16], L"      ");
+    EXPECT_TRUE(log[17].starts_with(L"     Purgebox completed at "));
+    EXPECT_FALSE(app.Visible(app.ControlById(1051))); // the progress frame
+    EXPECT_TRUE(app.Visible(app.Control(L"&Hide Log")));
+
+    EXPECT_FALSE(InCache("http://cached.example/page.htm"));
+    EXPECT_FALSE(InCache("http://cached.example/logo.gif"));
+    EXPECT_EQ(HistoryCount(), 0);
+    EXPECT_FALSE(KeyExists(kTypedUrls));
+    EXPECT_TRUE(KeyExists(L"Software\\Microsoft\\Internet Explorer\\Main"));
+    EXPECT_FALSE(Exists(recent + L"\\letter.doc.lnk"));
+    EXPECT_FALSE(Exists(temp_.path() + L"\\one.tmp"));
+    EXPECT_TRUE(Exists(temp_.path() + L"\\hidden.tmp"));
+    EXPECT_TRUE(Exists(temp_.path() + L"\\system.tmp"));
+    EXPECT_TRUE(Exists(temp_.path() + L"\\keep\\inside.tmp"));
+    EXPECT_FALSE(IsWindow(browser));
+    EXPECT_TRUE(IsWindow(editor));
+    DestroyWindow(editor);
+}
+
+TEST_F(EndToEnd, EachBoxAloneRunsOnlyItsTask) {
+    App app;
+    EXPECT_EQ(app.Run({}).size(), 4u);
+    SetString(kTypedUrls, L"url1", L"http://typed.example/");
+    EXPECT_EQ(app.Run({L"Internet Explorer Typed URLs"})[2], L"       Clearing Typed URLs...Done");
+    temp_.File(L"a.tmp");
+    const Lines recentOnly = app.Run({L"Recent Documents List"});
+    EXPECT_EQ(recentOnly[2], L"          Windows Recent Files found");
+    EXPECT_TRUE(Exists(temp_.path() + L"\\a.tmp"));
+    EXPECT_EQ(app.Run({L"Windows Temp Files"})[2], L"          Windows Temp Directory found");
+    EXPECT_FALSE(Exists(temp_.path() + L"\\a.tmp"));
+    SeedCache("http://alone.example/");
+    SeedHistory("http://alone-history.example/");
+    EXPECT_EQ(app.Run({L"Temporary Internet Files"}).size(), 4u);
+    EXPECT_FALSE(InCache("http://alone.example/"));
+    EXPECT_EQ(HistoryCount(), 1); // the history is not a temporary file
+    EXPECT_EQ(app.Run({L"Internet Explorer History"}).size(), 4u);
+    EXPECT_EQ(HistoryCount(), 0);
+}
+
+TEST_F(EndToEnd, TrayLifeFromCloseToExit) {
+    HWND focused = CreateWindowW(L"EDIT", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 100,
+                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    App app;
+    app.Click(app.Control(L"Windows Temp Files"));
+    app.Click(app.Control(L"&Close"));
+    app.Sync();
+    EXPECT_FALSE(IsWindowVisible(app.main()));
+    SetForegroundWindow(focused);
+    SetFocus(focused);
+    for (int i = 0; i < 5; ++i)
+        temp_.File(L"t" + std::to_wstring(i) + L".tmp");
+    ASSERT_TRUE(app.PickTrayItem(L"Clean Now!"));
+    EXPECT_EQ(app.AnswerMessageBox(), L"Purgebox completed!");
+    PumpFor(200);
+    EXPECT_EQ(App::Text(focused), L""); // nothing was typed into another program
+    EXPECT_FALSE(Exists(temp_.path() + L"\\t4.tmp"));
+    EXPECT_FALSE(IsWindowVisible(app.main()));
+
+    ASSERT_TRUE(app.PickTrayItem(L"Open Purgebox"));
+    app.Sync();
+    for (int i = 0; i < 100 && !IsWindowVisible(app.main()); ++i)
+        PumpFor(20);
+    EXPECT_TRUE(IsWindowVisible(app.main()));
+    app.Click(app.Control(L"&Close"));
+    app.Sync();
+    ASSERT_TRUE(app.PickTrayItem(L"Exit Purgebox"));
+    EXPECT_TRUE(app.WaitExit(10000));
+    DestroyWindow(focused);
+}
+
+TEST_F(EndToEnd, HideLogAndSelectAll) {
+    App app;
+    app.Run({});
+    app.Click(app.Control(L"&Hide Log"));
+    app.Sync();
+    EXPECT_EQ(app.Log(), Lines{L"     Purgebox is Idle..."});
+    app.Hover(app.Control(L"Internet Explorer Typed URLs"));
+    const HWND description = GetDlgItem(app.main(), 1021);
+    EXPECT_TRUE(app.Visible(description));
+    EXPECT_EQ(App::Text(description), L"Purgebox will remove all of the URLs (Internet Addresses) "
+                                      L"stored in your IE Address bar.");
+    app.Click(app.Control(L"Select &All"));
+    app.Sync();
+    for (const auto& caption : kAllBoxes)
+        EXPECT_EQ(app.Check(app.Control(caption)), 1);
+    app.Click(app.Control(L"Deselect &All"));
+    app.Sync();
+    for (const auto& caption : kAllBoxes)
+        EXPECT_EQ(app.Check(app.Control(caption)), 0);
+}
+
+TEST_F(EndToEnd, ClearNowDuringARunRunsANestedRunAndBothComplete) {
+    ScratchDir outside(L"e2eoutside");
+    const std::wstring precious = outside.File(L"precious.txt");
+    for (int i = 0; i < 3000; ++i)
+        temp_.File(L"bulk" + std::to_wstring(i) + L".tmp");
+    App app;
+    app.Click(app.Control(L"Windows Temp Files"));
+    app.Click(app.Control(L"Clear Now!"));
+    PumpFor(300);
+    app.Click(app.Control(L"Clear Now!")); // handled at one of the purge's pumping points
+    EXPECT_EQ(app.AnswerMessageBox(), L"Purgebox completed!");
+    EXPECT_EQ(app.AnswerMessageBox(), L"Purgebox completed!");
+    EXPECT_TRUE(app.Running());
+    EXPECT_TRUE(Exists(precious));
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((temp_.path() + L"\\bulk*").c_str(), &fd);
+    EXPECT_EQ(h, INVALID_HANDLE_VALUE);
+    if (h != INVALID_HANDLE_VALUE)
+        FindClose(h);
+}
