@@ -10,4 +10,7 @@ build_arch i686 -DPURGEBOX_TESTS=OFF
 
 trap stop_wine_env EXIT INT TERM
 start_wine_env
+# Forty thousand files for the purge's counting test, made far faster here than under Wine.
+mkdir -p "$WINEPREFIX/drive_c/purgebox-fixtures/forty"
+(cd "$WINEPREFIX/drive_c/purgebox-fixtures/forty" && seq -f 'f%.0f' 0 39999 | xargs touch)
 ctest --test-dir "$BUILD_ROOT/x86_64" --output-on-failure --timeout 900

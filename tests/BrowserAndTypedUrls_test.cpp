@@ -33,15 +33,19 @@ TEST(BrowserWindowCloser, ClosesEveryWindowWhoseTitleHoldsThePhraseInAnyCase) {
 
 TEST(BrowserWindowCloser, FindsTheBrowserBehindHundredsOfOtherWindows) {
     std::vector<HWND> others;
-    for (int i = 0; i < 400; ++i)
+    for (int i = 0; i < 1000; ++i)
         others.push_back(TopLevel((L"Window " + std::to_wstring(i)).c_str()));
     const std::wstring longTitle(40000, L'x');
     HWND longOne = TopLevel((longTitle + L" - Microsoft Internet Explorer").c_str());
     HWND browser = TopLevel(L"Start - Microsoft Internet Explorer");
+    HWND upper = TopLevel(L"NEWS - MICROSOFT INTERNET EXPLORER");
+    HWND mixed = TopLevel(L"mail - microsoft INTERNET explorer");
     pb::CloseBrowserWindows();
-    EXPECT_GE(pb::gWindowCount, 402u);
+    EXPECT_GE(pb::gWindowCount, 1004u);
     Pump();
     EXPECT_FALSE(IsWindow(browser));
+    EXPECT_FALSE(IsWindow(upper));
+    EXPECT_FALSE(IsWindow(mixed));
     EXPECT_FALSE(IsWindow(longOne));
     for (HWND h : others) {
         EXPECT_TRUE(IsWindow(h));

@@ -235,9 +235,8 @@ namespace {
 
 void Seed(const std::string& url, bool historyEntry = false) {
     char file[MAX_PATH] = {};
-    std::string ext = "htm";
     if (!historyEntry) {
-        ASSERT_TRUE(CreateUrlCacheEntryA(url.c_str(), 0, ext.c_str(), file, 0)) << GetLastError();
+        ASSERT_TRUE(CreateUrlCacheEntryA(url.c_str(), 0, "htm", file, 0)) << GetLastError();
         HANDLE h = CreateFileA(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         DWORD w;
         WriteFile(h, "<html></html>", 13, &w, nullptr);

@@ -2,6 +2,7 @@
 #include "history/HistoryCleanser.h"
 #include "module/modMain.h"
 #include "platform/Errors.h"
+#include <algorithm>
 #include <atomic>
 #include <oleauto.h>
 #include <wininet.h>
@@ -164,9 +165,8 @@ class FakeHistory : public ::testing::Test {
         return S_OK;
     }
     std::vector<std::wstring> UrlsOf(const HistoryCleanser& h) {
-        std::vector<std::wstring> urls;
-        for (const auto& e : h)
-            urls.push_back(e->URL());
+        std::vector<std::wstring> urls(static_cast<size_t>(h.Count()));
+        std::transform(h.begin(), h.end(), urls.begin(), [](const auto& e) { return e->URL(); });
         return urls;
     }
     FakeState state;

@@ -1,5 +1,6 @@
 #include "Driver.h"
 #include <gtest/gtest.h>
+#include <algorithm>
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
@@ -9,8 +10,7 @@ int main(int argc, char** argv) {
     }
     std::string path = argv[1];
     if (!path.empty() && path[0] == '/') { // a Unix path from the build: Wine's Z: drive
-        for (char& c : path)
-            c = c == '/' ? '\\' : c;
+        std::replace(path.begin(), path.end(), '/', '\\');
         path = "Z:" + path;
     }
     e2e::ProgramPath().assign(path.begin(), path.end());
