@@ -264,3 +264,24 @@ TEST_F(EndToEnd, ClearNowDuringARunRunsANestedRunAndBothComplete) {
     if (h != INVALID_HANDLE_VALUE)
         FindClose(h);
 }
+
+TEST_F(EndToEnd, KilledInTheMiddleOfAPurgeItStartsAgainAndFinishesTheWork) {
+    for (int i = 0; i < 3000; ++i)
+        temp_.File(L"k" + std::to_wstring(i) + L".tmp");
+    {
+        App app;
+        app.Click(app.Control(L"Windows Temp Files"));
+        app.Click(app.Control(L"Clear Now!"));
+        PumpFor(1500);
+        app.Kill();
+    }
+    App again;
+    const Lines log = again.Run({L"Windows Temp Files"});
+    EXPECT_TRUE(log[log.size() - 3].starts_with(L"          Purgebox removed "))
+        << log[log.size() - 3];
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((temp_.path() + L"\\k*").c_str(), &fd);
+    EXPECT_EQ(h, INVALID_HANDLE_VALUE);
+    if (h != INVALID_HANDLE_VALUE)
+        FindClose(h);
+}
