@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# The benchmark: each task against the bare platform and the system's own tools, under Wine,
+# on fresh data for every measurement, median of BENCH_RUNS runs (default 5). Writes a table,
+# a CSV file and a chart of the folder purge's time against the number of files.
+set -euo pipefail
+source "$(dirname "$0")/../scripts/lib.sh"
+PACKAGES+=(gnuplot-nox)
+
+ensure_packages
+build_arch x86_64 -DPURGEBOX_TESTS=OFF -DPURGEBOX_BENCH=ON
+BUILD="$BUILD_ROOT/x86_64"
+OUT="${BENCH_OUT:-$BUILD_ROOT/bench}"
+RUNS="${BENCH_RUNS:-5}"
+mkdir -p "$OUT"
+
+trap stop_wine_env EXIT INT TERM
+start_wine_env
+FIX="$WINEPREFIX/drive_c/bench"
+
+bench() { wine "$BUILD/bench/purgebox_bench.exe" "$BUILD/purgebox.exe" "$@" | tr -d '\r'; }
+median() { sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
+fresh_files() { # fresh_files N: a folder of N empty files, made on the Unix side
+    rm -rf "$FIX/temp"; mkdir -p "$FIX/temp"
+    (cd "$FIX/temp" && seq -f 'file%.0f.tmp' 1 "$1" | xargs touch)
+}
+repeat() { # repeat SETUP... -- MEASURE...: the median of RUNS measurements
+    local setup=() measure=()
+    while [ "$1" != "--" ]; do setup+=("$1"); shift; done; shift
+    measure=("$@")
+    for _ in $(seq "$RUNS"); do "${setup[@]}" >/dev/null; "${measure[@]}"; done | median
+}
+none() { :; }
+
+CSV="$OUT/results.csv"
+echo "case,purgebox_ms,reference_ms,ratio" > "$CSV"
+row() { echo "$1,$2,$3,$(awk -v a="$2" -v b="$3" 'BEGIN{ if (b>0) printf "%.2f", a/b; else print "" }')" >> "$CSV"; }
+
+for n in 1000 10000 40000; do
+    p=$(repeat fresh_files "$n" -- bench purge-temp "$FIX/temp")
+    d=$(repeat fresh_files "$n" -- bench del "$FIX/temp")
+    row "temp_$n" "$p" "$d"
+    echo "$n $p $d" >> "$OUT/purge.dat.tmp"
+done
+mv "$OUT/purge.dat.tmp" "$OUT/purge.dat"
+
+p=$(repeat bench seed-cache 5000 -- bench purge-cache)
+b=$(repeat bench seed-cache 5000 -- bench bare-cache)
+row cache_5000 "$p" "$b"
+
+p=$(repeat none -- bench start)
+m=$(repeat none -- bench start-minimal "$BUILD/bench/minimal_window.exe")
+row start_empty "$p" "$m"
+
+bench seed-history 20000 >/dev/null
+p=$(repeat none -- bench start)
+row start_history_20000 "$p" ""
+
+c=$(repeat none -- bench closer 1000)
+row closer_1000_windows "$c" ""
+
+fresh_files 40000
+k=$(bench memory "$FIX/temp")
+echo "peak_memory_kib,$k,," >> "$CSV"
+
+# The table, with each goal checked.
+awk -F, '
+function goal(c, r, v) {
+    if (c ~ /^temp_10000$/) return (r <= 1.5) ? "met (<= 1.5 x)" : "MISSED (<= 1.5 x)";
+    if (c ~ /^cache_5000$/) return (r <= 1.2) ? "met (<= 1.2 x)" : "MISSED (<= 1.2 x)";
+    if (c ~ /^start_empty$/) return (r <= 1.5) ? "met (<= 1.5 x)" : "MISSED (<= 1.5 x)";
+    if (c ~ /^start_history/) return (v <= 1000) ? "met (<= 1.0 s)" : "MISSED (<= 1.0 s)";
+    if (c ~ /^closer/) return (v <= 50) ? "met (<= 50 ms)" : "MISSED (<= 50 ms)";
+    if (c ~ /^peak_memory/) return (v <= 65536) ? "met (<= 64 MiB)" : "MISSED (<= 64 MiB)";
+    return "";
+}
+NR == 1 { printf "| %-22s | %12s | %12s | %6s | %-20s |\n", "case", "Purgebox", "reference", "ratio", "goal"; next }
+{ t[$1] = $2; printf "| %-22s | %12s | %12s | %6s | %-20s |\n", $1, $2, $3, $4, goal($1, $4, $2) }
+END {
+    if (t["temp_1000"] > 0) {
+        r = t["temp_40000"] / t["temp_1000"];
+        printf "| %-22s | %12s | %12s | %6.1f | %-20s |\n", "temp_40000 / temp_1000", "", "", r, (r <= 45) ? "met (<= 45 x)" : "MISSED (<= 45 x)";
+    }
+}' "$CSV"
+echo "(times in ms, memory in KiB; medians of $RUNS runs)"
+
+gnuplot <<GP
+set terminal pngcairo size 800,500
+set output "$OUT/purge-time.png"
+set title "Windows Temp Files purge under Wine"
+set xlabel "files"; set ylabel "seconds"; set key top left; set grid
+plot "$OUT/purge.dat" using 1:(\$2/1000) with linespoints title "Purgebox run", \
+     "$OUT/purge.dat" using 1:(\$3/1000) with linespoints title "cmd /c del /q"
+GP
+echo "Results: $CSV; chart: $OUT/purge-time.png"
