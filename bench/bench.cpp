@@ -15,7 +15,9 @@ double Ms(Clock::time_point since) {
     return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
 }
 
-std::wstring Wide(const char* s) { return std::wstring(s, s + strlen(s)); }
+std::wstring Wide(const char* s) {
+    return std::wstring(s, s + strlen(s));
+}
 
 // From the click on "Clear Now!" to "Purgebox completed!", with one box ticked.
 double TimeRun(const wchar_t* box, SIZE_T* peakKiB = nullptr) {
@@ -45,8 +47,8 @@ double TimeCommand(std::wstring command) {
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     const auto start = Clock::now();
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &si, &pi))
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        nullptr, &si, &pi))
         return -1;
     WaitForSingleObject(pi.hProcess, INFINITE);
     const double ms = Ms(start);
@@ -58,15 +60,16 @@ double TimeCommand(std::wstring command) {
 void SeedCache(int n) {
     FILETIME zero{};
     for (int i = 0; i < n; ++i)
-        CommitUrlCacheEntryA(("http://bench.example/" + std::to_string(i)).c_str(), nullptr, zero, zero,
-                             NORMAL_CACHE_ENTRY, nullptr, 0, nullptr, nullptr);
+        CommitUrlCacheEntryA(("http://bench.example/" + std::to_string(i)).c_str(), nullptr, zero,
+                             zero, NORMAL_CACHE_ENTRY, nullptr, 0, nullptr, nullptr);
 }
 
 void SeedHistory(int n) {
     FILETIME zero{};
     for (int i = 0; i < n; ++i)
-        CommitUrlCacheEntryA(("Visited: bench@http://h.example/" + std::to_string(i)).c_str(), nullptr, zero,
-                             zero, URLHISTORY_CACHE_ENTRY, nullptr, 0, nullptr, nullptr);
+        CommitUrlCacheEntryA(("Visited: bench@http://h.example/" + std::to_string(i)).c_str(),
+                             nullptr, zero, zero, URLHISTORY_CACHE_ENTRY, nullptr, 0, nullptr,
+                             nullptr);
 }
 
 double BareCacheLoop() {
@@ -91,7 +94,8 @@ double TimeStart(const std::wstring& exe, const wchar_t* cls, const wchar_t* tit
     PROCESS_INFORMATION pi{};
     std::wstring cmd = L"\"" + exe + L"\"";
     const auto start = Clock::now();
-    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi))
         return -1;
     WaitForInputIdle(pi.hProcess, 60000);
     HWND w = nullptr;
@@ -110,8 +114,8 @@ double TimeStart(const std::wstring& exe, const wchar_t* cls, const wchar_t* tit
 double TimeCloser(int windows) {
     std::vector<HWND> made;
     for (int i = 0; i < windows; ++i)
-        made.push_back(CreateWindowW(L"STATIC", (L"Window " + std::to_wstring(i)).c_str(), WS_POPUP, 0, 0,
-                                     10, 10, nullptr, nullptr, nullptr, nullptr));
+        made.push_back(CreateWindowW(L"STATIC", (L"Window " + std::to_wstring(i)).c_str(), WS_POPUP,
+                                     0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
     const auto start = Clock::now();
     pb::CloseBrowserWindows();
     const double ms = Ms(start);

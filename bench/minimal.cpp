@@ -7,8 +7,8 @@ int WINAPI wWinMain(HINSTANCE inst, HINSTANCE, PWSTR, int) {
     wc.hInstance = inst;
     wc.lpszClassName = L"MinimalWindow";
     RegisterClassW(&wc);
-    HWND w = CreateWindowW(wc.lpszClassName, L"Minimal", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 320,
-                           200, nullptr, nullptr, inst, nullptr);
+    HWND w = CreateWindowW(wc.lpszClassName, L"Minimal", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                           320, 200, nullptr, nullptr, inst, nullptr);
     MSG msg;
     while (IsWindow(w) && GetMessageW(&msg, nullptr, 0, 0) > 0)
         DispatchMessageW(&msg);

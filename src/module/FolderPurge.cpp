@@ -9,7 +9,7 @@ namespace pb {
 
 namespace {
 
-constexpr int kFinalDownKeys = 7;
+constexpr int kFinalDownKeys = 7; // bring the end of the log into view
 
 // The same path in the form that lifts the 260-character limit and keeps
 // trailing dots and blanks in names as they are.
@@ -29,14 +29,35 @@ bool IsListable(const WIN32_FIND_DATAW& fd) {
     return (fd.dwFileAttributes & skipped) == 0;
 }
 
-void MoveLogSelectionDown(int times) {
-    // Posted to the log list itself: a synthesised keystroke would go to whichever program
-    // has the focus, and the window may well be hidden in the tray. Posted keys need no
-    // focus, and taking it would make the list draw its focus mark at every step.
-    HWND list = MainForm().List1.hwnd();
-    for (int i = 0; i < times; ++i)
-        PostMessageW(list, WM_KEYDOWN, VK_DOWN, 1);
-}
+// The log's selection follows the newest lines. Moving it is what costs under Wine (the list
+// box works through its items at every step), so the steps are gathered and the selection
+// set once a frame, like the drawing: the user sees the same list following the same lines.
+// It is set on the list itself, never through the system's input, which would go to
+// whichever program has the focus while the window is hidden in the tray.
+class LogSelection {
+  public:
+    void Down(int steps, bool now) {
+        pending_ += steps;
+        const DWORD tick = GetTickCount();
+        if (!now && tick - last_ < kFrameMs)
+            return;
+        last_ = tick;
+        const HWND list = MainForm().List1.hwnd();
+        const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+        const LRESULT current = SendMessageW(list, LB_GETCURSEL, 0, 0);
+        LRESULT target = (current == LB_ERR ? -1 : current) + pending_;
+        if (target >= count)
+            target = count - 1;
+        pending_ = 0;
+        if (target >= 0)
+            SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(target), 0);
+    }
+
+  private:
+    static constexpr DWORD kFrameMs = 40;
+    LRESULT pending_ = 0;
+    DWORD last_ = 0;
+};
 
 std::wstring Upper(std::wstring s) {
     if (!s.empty())
@@ -117,6 +138,7 @@ void PurgeFolder(const std::wstring& folder, const PurgeTexts& texts) {
     for (const std::wstring& name : names)
         SendMessageW(file1.hwnd(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
 
+    LogSelection selection;
     size_t removed = 0, kept = 0;
     for (const std::wstring& name : names) {
         DoEvents();
@@ -126,7 +148,7 @@ void PurgeFolder(const std::wstring& folder, const PurgeTexts& texts) {
             ++removed; // gone either way, perhaps by a nested run
         else
             ++kept;
-        MoveLogSelectionDown(1);
+        selection.Down(1, false);
         DoEvents();
     }
     AddLog(texts.cleared);
@@ -134,7 +156,7 @@ void PurgeFolder(const std::wstring& folder, const PurgeTexts& texts) {
     if (kept)
         AddLog(L"     Purgebox could not remove " + std::to_wstring(kept) + L" files");
     DoEvents();
-    MoveLogSelectionDown(kFinalDownKeys);
+    selection.Down(kFinalDownKeys, true);
 }
 
 void CleanRecentFolder() {
