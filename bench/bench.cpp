@@ -15,10 +15,6 @@ double Ms(Clock::time_point since) {
     return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
 }
 
-std::wstring Wide(const char* s) {
-    return std::wstring(s, s + strlen(s));
-}
-
 // From the click on "Clear Now!" to "Purgebox completed!", with one box ticked.
 double TimeRun(const wchar_t* box, SIZE_T* peakKiB = nullptr) {
     e2e::App app;
@@ -124,16 +120,6 @@ double TimeCloser(int windows) {
     return ms;
 }
 
-std::wstring ToWindowsPath(std::string path) {
-    if (!path.empty() && path[0] == '/') {
-        for (char& c : path)
-            if (c == '/')
-                c = '\\';
-        path = "Z:" + path;
-    }
-    return Wide(path.c_str());
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -141,17 +127,17 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: bench PURGEBOX_EXE CASE [ARG]\n");
         return 2;
     }
-    e2e::ProgramPath() = ToWindowsPath(argv[1]);
+    e2e::ProgramPath() = e2e::ToWindowsPath(argv[1]);
     const std::string what = argv[2];
     const std::string arg = argc > 3 ? argv[3] : "";
     double result = -1;
     if (what == "purge-temp") { // ARG: the folder, made fresh by the script
-        const std::wstring dir = ToWindowsPath(arg);
+        const std::wstring dir = e2e::ToWindowsPath(arg);
         SetEnvironmentVariableW(L"TMP", dir.c_str());
         SetEnvironmentVariableW(L"TEMP", dir.c_str());
         result = TimeRun(L"Windows Temp Files");
     } else if (what == "del") {
-        result = TimeCommand(L"cmd /c del /q \"" + ToWindowsPath(arg) + L"\\*\"");
+        result = TimeCommand(L"cmd /c del /q \"" + e2e::ToWindowsPath(arg) + L"\\*\"");
     } else if (what == "seed-cache") {
         SeedCache(std::stoi(arg));
         result = 0;
@@ -165,11 +151,11 @@ int main(int argc, char** argv) {
     } else if (what == "start") {
         result = TimeStart(e2e::ProgramPath(), L"PurgeboxMain", L"Purgebox");
     } else if (what == "start-minimal") {
-        result = TimeStart(ToWindowsPath(arg), L"MinimalWindow", L"Minimal");
+        result = TimeStart(e2e::ToWindowsPath(arg), L"MinimalWindow", L"Minimal");
     } else if (what == "closer") {
         result = TimeCloser(std::stoi(arg));
     } else if (what == "memory") { // ARG: a temp folder of many files; history seeded before
-        const std::wstring dir = ToWindowsPath(arg);
+        const std::wstring dir = e2e::ToWindowsPath(arg);
         SetEnvironmentVariableW(L"TMP", dir.c_str());
         SetEnvironmentVariableW(L"TEMP", dir.c_str());
         SIZE_T peak = 0;

@@ -10,6 +10,14 @@ std::wstring& ProgramPath() {
     return path;
 }
 
+std::wstring ToWindowsPath(std::string path) {
+    if (!path.empty() && path[0] == '/') {
+        std::replace(path.begin(), path.end(), '/', '\\');
+        path = "Z:" + path;
+    }
+    return std::wstring(path.begin(), path.end());
+}
+
 void PumpFor(DWORD ms) {
     const DWORD start = GetTickCount();
     do {

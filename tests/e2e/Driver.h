@@ -11,6 +11,9 @@ namespace e2e {
 // The program under test, as given on the command line.
 std::wstring& ProgramPath();
 
+// A path as Windows programs under Wine take it: a Unix path becomes one on drive Z:.
+std::wstring ToWindowsPath(std::string path);
+
 // Handles this process's own windows while waiting (a helper window may be asked to close).
 void PumpFor(DWORD ms);
 

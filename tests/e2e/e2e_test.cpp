@@ -71,6 +71,15 @@ HWND HelperBrowserWindow(const wchar_t* title) {
                          GetModuleHandleW(nullptr), nullptr);
 }
 
+bool AnyFile(const std::wstring& pattern) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(pattern.c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(h);
+    return true;
+}
+
 Lines Sorted(Lines v) {
     std::sort(v.begin(), v.end());
     return v;
@@ -258,11 +267,7 @@ TEST_F(EndToEnd, ClearNowDuringARunRunsANestedRunAndBothComplete) {
     EXPECT_EQ(app.AnswerMessageBox(), L"Purgebox completed!");
     EXPECT_TRUE(app.Running());
     EXPECT_TRUE(Exists(precious));
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((temp_.path() + L"\\bulk*").c_str(), &fd);
-    EXPECT_EQ(h, INVALID_HANDLE_VALUE);
-    if (h != INVALID_HANDLE_VALUE)
-        FindClose(h);
+    EXPECT_FALSE(AnyFile(temp_.path() + L"\\bulk*"));
 }
 
 TEST_F(EndToEnd, KilledInTheMiddleOfAPurgeItStartsAgainAndFinishesTheWork) {
@@ -279,9 +284,5 @@ TEST_F(EndToEnd, KilledInTheMiddleOfAPurgeItStartsAgainAndFinishesTheWork) {
     const Lines log = again.Run({L"Windows Temp Files"});
     EXPECT_TRUE(log[log.size() - 3].starts_with(L"          Purgebox removed "))
         << log[log.size() - 3];
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((temp_.path() + L"\\k*").c_str(), &fd);
-    EXPECT_EQ(h, INVALID_HANDLE_VALUE);
-    if (h != INVALID_HANDLE_VALUE)
-        FindClose(h);
+    EXPECT_FALSE(AnyFile(temp_.path() + L"\\k*"));
 }

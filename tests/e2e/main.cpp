@@ -1,6 +1,5 @@
 #include "Driver.h"
 #include <gtest/gtest.h>
-#include <algorithm>
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
@@ -8,12 +7,7 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: purgebox_e2e PATH_TO_PURGEBOX_EXE\n");
         return 2;
     }
-    std::string path = argv[1];
-    if (!path.empty() && path[0] == '/') { // a Unix path from the build: Wine's Z: drive
-        std::replace(path.begin(), path.end(), '/', '\\');
-        path = "Z:" + path;
-    }
-    e2e::ProgramPath().assign(path.begin(), path.end());
+    e2e::ProgramPath() = e2e::ToWindowsPath(argv[1]);
     CoInitialize(nullptr);
     return RUN_ALL_TESTS();
 }
