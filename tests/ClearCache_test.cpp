@@ -231,32 +231,6 @@ TEST_F(ScriptedCache, AnErrorCodeLeftOverFromAnEarlierCallIsNotReadAsTheEnd) {
     EXPECT_EQ(script.deleted.size(), 3u);
 }
 
-namespace {
-
-void Seed(const std::string& url, bool historyEntry = false) {
-    char file[MAX_PATH] = {};
-    if (!historyEntry) {
-        ASSERT_TRUE(CreateUrlCacheEntryA(url.c_str(), 0, "htm", file, 0)) << GetLastError();
-        HANDLE h = CreateFileA(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD w;
-        WriteFile(h, "<html></html>", 13, &w, nullptr);
-        CloseHandle(h);
-    }
-    FILETIME zero{};
-    ASSERT_TRUE(CommitUrlCacheEntryA(url.c_str(), historyEntry ? nullptr : file, zero, zero,
-                                     historyEntry ? URLHISTORY_CACHE_ENTRY : NORMAL_CACHE_ENTRY,
-                                     nullptr, 0, nullptr, nullptr))
-        << GetLastError();
-}
-
-bool InCache(const std::string& url) {
-    DWORD size = 0;
-    GetUrlCacheEntryInfoA(url.c_str(), nullptr, &size);
-    return GetLastError() == ERROR_INSUFFICIENT_BUFFER;
-}
-
-} // namespace
-
 using RealCache = MainWindowTest;
 
 TEST_F(RealCache, EmptiesTheCacheButKeepsHistoryAndEntriesInUse) {
@@ -264,8 +238,8 @@ TEST_F(RealCache, EmptiesTheCacheButKeepsHistoryAndEntriesInUse) {
     const std::vector<std::string> urls{"http://one.example/", longUrl, "http://two.example/p.gif",
                                         "http://busy.example/"};
     for (const auto& u : urls)
-        Seed(u);
-    Seed("Visited: user@http://history.example/", true);
+        ASSERT_TRUE(SeedCacheEntry(u)) << GetLastError();
+    ASSERT_TRUE(SeedVisited("Visited: user@http://history.example/"));
     // Holding an entry's file open keeps the entry in use.
     std::vector<char> buf(4096);
     DWORD size = static_cast<DWORD>(buf.size());

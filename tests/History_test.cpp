@@ -280,18 +280,8 @@ TEST_F(FakeHistory, DatesAreLocalAutomationDatesOrZero) {
     }
 }
 
-namespace {
-
-void SeedVisited(const std::string& key) {
-    FILETIME zero{};
-    ASSERT_TRUE(CommitUrlCacheEntryA(key.c_str(), nullptr, zero, zero, URLHISTORY_CACHE_ENTRY,
-                                     nullptr, 0, nullptr, nullptr));
-}
-
-} // namespace
-
 TEST(OwnHistoryStore, KeepsRecordsInTheVisitedContainer) {
-    SeedVisited("Visited: someone@http://seeded.example/page");
+    ASSERT_TRUE(SeedVisited("Visited: someone@http://seeded.example/page"));
     HistoryCleanser h;
     const int start = h.Count();
     ASSERT_GE(start, 1);
@@ -315,8 +305,8 @@ TEST(OwnHistoryStore, KeepsRecordsInTheVisitedContainer) {
 }
 
 TEST_F(MainWindowTest, HistoryRunEmptiesTheStore) {
-    SeedVisited("Visited: someone@http://one.example/");
-    SeedVisited("Visited: someone@http://two.example/");
+    ASSERT_TRUE(SeedVisited("Visited: someone@http://one.example/"));
+    ASSERT_TRUE(SeedVisited("Visited: someone@http://two.example/"));
     pb::gCleanser->Refresh();
     ASSERT_GE(pb::gCleanser->Count(), 2);
     form().Check4.SetValue(1);

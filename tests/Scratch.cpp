@@ -1,4 +1,5 @@
 #include "Scratch.h"
+#include <wininet.h>
 
 namespace pbtest {
 
@@ -75,6 +76,31 @@ TempDirOverride::TempDirOverride(const std::wstring& dir)
 TempDirOverride::~TempDirOverride() {
     SetEnvironmentVariableW(L"TMP", tmp_.empty() ? nullptr : tmp_.c_str());
     SetEnvironmentVariableW(L"TEMP", temp_.empty() ? nullptr : temp_.c_str());
+}
+
+bool SeedCacheEntry(const std::string& url) {
+    char file[MAX_PATH] = {};
+    if (!CreateUrlCacheEntryA(url.c_str(), 0, "htm", file, 0))
+        return false;
+    HANDLE h = CreateFileA(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(h, "<html></html>", 13, &written, nullptr);
+    CloseHandle(h);
+    FILETIME zero{};
+    return CommitUrlCacheEntryA(url.c_str(), file, zero, zero, NORMAL_CACHE_ENTRY, nullptr, 0,
+                                nullptr, nullptr);
+}
+
+bool SeedVisited(const std::string& key) {
+    FILETIME zero{};
+    return CommitUrlCacheEntryA(key.c_str(), nullptr, zero, zero, URLHISTORY_CACHE_ENTRY, nullptr,
+                                0, nullptr, nullptr);
+}
+
+bool InCache(const std::string& url) {
+    DWORD size = 0;
+    GetUrlCacheEntryInfoA(url.c_str(), nullptr, &size);
+    return GetLastError() == ERROR_INSUFFICIENT_BUFFER;
 }
 
 } // namespace pbtest

@@ -1,5 +1,5 @@
 #pragma once
-// Scratch folders and environment for tests; needs nothing of the program.
+// Scratch folders, environment and cache data for tests; needs nothing of the program.
 #include <windows.h>
 #include <string>
 
@@ -33,5 +33,10 @@ class TempDirOverride {
   private:
     std::wstring tmp_, temp_;
 };
+
+// WinInet cache data, seeded as a browser would leave it. Each answers whether it worked.
+bool SeedCacheEntry(const std::string& url); // a page with its file
+bool SeedVisited(const std::string& key);    // a history record, "Visited: user@url"
+bool InCache(const std::string& url);
 
 } // namespace pbtest

@@ -4,6 +4,7 @@
 #include "module/modMain.h"
 #include "platform/MessageBox.h"
 #include "platform/Pump.h"
+#include "platform/Text.h"
 #include "resources/resource.h"
 #include <oleauto.h>
 #include <cmath>
@@ -88,17 +89,10 @@ std::wstring TimeOfDay() {
     return buf;
 }
 
-std::wstring Lower(std::wstring s) {
-    if (!s.empty())
-        CharLowerBuffW(s.data(), static_cast<DWORD>(s.size()));
-    return s;
-}
-
 template <typename T> T AtlProc(const char* name) {
     // Loaded once for the process: the window class it registers outlives any one window.
     static const UniqueModule atl(LoadLibraryW(L"atl.dll"));
-    return atl ? reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(atl.get(), name)))
-               : nullptr;
+    return ProcAddress<T>(atl.get(), name);
 }
 
 } // namespace
@@ -395,7 +389,7 @@ void FrmMain::Label1_MouseMove(int index) {
 }
 
 void FrmMain::Label1_Click(int Index) {
-    const std::wstring caption = Lower(Label1.at(static_cast<size_t>(Index))->Text());
+    const std::wstring caption = ToLower(Label1.at(static_cast<size_t>(Index))->Text());
     if (caption == L"purgebox website")
         OpenWebPage(SiteAddress(kProductPagePath));
     else if (caption == kMakerDomainLower)

@@ -1,6 +1,6 @@
 #include "history/VisitedStore.h"
 #include "platform/CacheEntryBuffer.h"
-#include "platform/Errors.h"
+#include "platform/Text.h"
 #include <atomic>
 #include <string>
 #include <vector>

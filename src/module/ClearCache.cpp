@@ -1,6 +1,7 @@
 #include "module/CacheApi.h"
 #include "module/modMain.h"
 #include "platform/CacheEntryBuffer.h"
+#include "platform/Handles.h"
 #include "platform/MessageBox.h"
 #include <string>
 
@@ -13,10 +14,6 @@ static_assert(sizeof(INTERNET_CACHE_ENTRY_INFOA) == 80, "the 32-bit cache entry 
 namespace {
 
 const CacheApi* gApi = nullptr;
-
-template <typename T> T Lookup(HMODULE dll, const char* name) {
-    return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
-}
 
 constexpr char kHistoryPrefix[] = "Visited:";
 
@@ -112,11 +109,11 @@ const CacheApi& SystemCacheApi() {
         HMODULE dll = GetModuleHandleW(L"wininet.dll");
         if (dll) {
             a.FindFirstUrlCacheGroup =
-                Lookup<decltype(a.FindFirstUrlCacheGroup)>(dll, "FindFirstUrlCacheGroup");
+                ProcAddress<decltype(a.FindFirstUrlCacheGroup)>(dll, "FindFirstUrlCacheGroup");
             a.FindNextUrlCacheGroup =
-                Lookup<decltype(a.FindNextUrlCacheGroup)>(dll, "FindNextUrlCacheGroup");
+                ProcAddress<decltype(a.FindNextUrlCacheGroup)>(dll, "FindNextUrlCacheGroup");
             a.DeleteUrlCacheGroup =
-                Lookup<decltype(a.DeleteUrlCacheGroup)>(dll, "DeleteUrlCacheGroup");
+                ProcAddress<decltype(a.DeleteUrlCacheGroup)>(dll, "DeleteUrlCacheGroup");
         }
         a.FindFirstUrlCacheEntryA = &::FindFirstUrlCacheEntryA;
         a.FindNextUrlCacheEntryA = &::FindNextUrlCacheEntryA;

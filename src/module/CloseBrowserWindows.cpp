@@ -1,6 +1,6 @@
 #include "module/BrowserWindows.h"
 #include "module/modMain.h"
-#include "platform/Errors.h"
+#include "platform/Text.h"
 #include <algorithm>
 #include <windows.h>
 
@@ -14,16 +14,11 @@ size_t gWindowCount = 0;
 namespace {
 constexpr wchar_t kBrowserPhrase[] = L"Microsoft Internet Explorer";
 
-std::wstring Lower(std::wstring s) {
-    if (!s.empty())
-        CharLowerBuffW(s.data(), static_cast<DWORD>(s.size()));
-    return s;
-}
 } // namespace
 
 bool TitleNamesBrowser(const std::wstring& title) {
-    static const std::wstring phrase = Lower(kBrowserPhrase);
-    return Lower(title).find(phrase) != std::wstring::npos;
+    static const std::wstring phrase = ToLower(kBrowserPhrase);
+    return ToLower(title).find(phrase) != std::wstring::npos;
 }
 
 BOOL CALLBACK EnumWindowsProc(HWND hwnd, LPARAM) {

@@ -3,6 +3,7 @@
 #include "module/modMain.h"
 #include "platform/Handles.h"
 #include "platform/Pump.h"
+#include "platform/Text.h"
 #include <shlobj.h>
 
 namespace pb {
@@ -58,12 +59,6 @@ class LogSelection {
     LRESULT pending_ = 0;
     DWORD last_ = 0;
 };
-
-std::wstring Upper(std::wstring s) {
-    if (!s.empty())
-        CharUpperBuffW(s.data(), static_cast<DWORD>(s.size()));
-    return s;
-}
 
 } // namespace
 
@@ -165,7 +160,7 @@ void CleanRecentFolder() {
 }
 
 void CleanTempFolder() {
-    PurgeFolder(Upper(GetTempDir()),
+    PurgeFolder(ToUpper(GetTempDir()),
                 {L"     Windows Temp Directory found", L"     Windows Temp Directory Cleared"});
 }
 

@@ -1,5 +1,6 @@
 #include "platform/Errors.h"
 #include "platform/MessageBox.h"
+#include "platform/Text.h"
 #include <cstdio>
 
 namespace pb {
@@ -35,27 +36,6 @@ void ReportFatalUnknown() {
 }
 void SetFatalHook(FatalHook hook) {
     gFatalHook = hook;
-}
-
-std::wstring Widen(const std::string& s, UINT codePage) {
-    if (s.empty())
-        return {};
-    const int n =
-        MultiByteToWideChar(codePage, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(codePage, 0, s.data(), static_cast<int>(s.size()), out.data(), n);
-    return out;
-}
-
-std::string Narrow(const std::wstring& s, UINT codePage) {
-    if (s.empty())
-        return {};
-    const int n = WideCharToMultiByte(codePage, 0, s.data(), static_cast<int>(s.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(codePage, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr,
-                        nullptr);
-    return out;
 }
 
 } // namespace pb

@@ -30,7 +30,4 @@ inline void ThrowIfFailed(HRESULT hr, const char* where) {
 using FatalHook = void (*)(const std::wstring& message);
 void SetFatalHook(FatalHook hook);
 
-std::wstring Widen(const std::string& s, UINT codePage = CP_ACP);
-std::string Narrow(const std::wstring& s, UINT codePage = CP_ACP);
-
 } // namespace pb

@@ -71,6 +71,11 @@ using UniqueModule = UniqueHandle<HMODULE, NullTraits<HMODULE, FreeLibrary>>;
 using UniqueRegKey = UniqueHandle<HKEY, RegKeyTraits>;
 using UniqueTaskMem = UniqueHandle<void*, TaskMemTraits>;
 
+// A function of a DLL looked up at run time, as the pointer type T; null when it is missing.
+template <typename T> T ProcAddress(HMODULE dll, const char* name) {
+    return dll ? reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(dll, name))) : nullptr;
+}
+
 // A COM interface pointer that owns one reference.
 template <typename T> class ComPtr {
   public:

@@ -6,7 +6,10 @@
 
 using namespace e2e;
 using pbtest::Exists;
+using pbtest::InCache;
 using pbtest::ScratchDir;
+using pbtest::SeedCacheEntry;
+using pbtest::SeedVisited;
 using Lines = std::vector<std::wstring>;
 
 namespace {
@@ -15,27 +18,6 @@ const std::vector<std::wstring> kAllBoxes{
     L"Temporary Internet Files", L"Internet Explorer Typed URLs", L"Internet Explorer History",
     L"Recent Documents List", L"Windows Temp Files"};
 constexpr wchar_t kTypedUrls[] = L"Software\\Microsoft\\Internet Explorer\\TypedURLs";
-
-void SeedCache(const std::string& url) {
-    char file[MAX_PATH] = {};
-    ASSERT_TRUE(CreateUrlCacheEntryA(url.c_str(), 0, "htm", file, 0));
-    CloseHandle(CreateFileA(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    FILETIME zero{};
-    ASSERT_TRUE(CommitUrlCacheEntryA(url.c_str(), file, zero, zero, NORMAL_CACHE_ENTRY, nullptr, 0,
-                                     nullptr, nullptr));
-}
-
-void SeedHistory(const std::string& url) {
-    FILETIME zero{};
-    ASSERT_TRUE(CommitUrlCacheEntryA(("Visited: tester@" + url).c_str(), nullptr, zero, zero,
-                                     URLHISTORY_CACHE_ENTRY, nullptr, 0, nullptr, nullptr));
-}
-
-bool InCache(const std::string& url) {
-    DWORD size = 0;
-    GetUrlCacheEntryInfoA(url.c_str(), nullptr, &size);
-    return GetLastError() == ERROR_INSUFFICIENT_BUFFER;
-}
 
 int HistoryCount() {
     std::vector<char> buf(1 << 16);
@@ -94,6 +76,10 @@ class EndToEnd : public ::testing::Test {
         CharUpperBuffW(s.data(), static_cast<DWORD>(s.size()));
         return s;
     }
+    void MakeFiles(const std::wstring& prefix, int count) const {
+        for (int i = 0; i < count; ++i)
+            temp_.File(prefix + std::to_wstring(i) + L".tmp");
+    }
     ScratchDir temp_;
     pbtest::TempDirOverride tmp_;
 };
@@ -124,9 +110,9 @@ TEST_F(EndToEnd, FirstStartShowsTheIdleWindow) {
 }
 
 TEST_F(EndToEnd, EveryBoxTickedRemovesExactlyWhatItNames) {
-    SeedCache("http://cached.example/page.htm");
-    SeedCache("http://cached.example/logo.gif");
-    SeedHistory("http://visited.example/");
+    ASSERT_TRUE(SeedCacheEntry("http://cached.example/page.htm"));
+    ASSERT_TRUE(SeedCacheEntry("http://cached.example/logo.gif"));
+    ASSERT_TRUE(SeedVisited("Visited: tester@http://visited.example/"));
     SetString(kTypedUrls, L"url1", L"http://typed.example/");
     SetString(L"Software\\Microsoft\\Internet Explorer\\Main", L"Start Page", L"about:blank");
     const std::wstring recent = RecentFolder();
@@ -192,8 +178,8 @@ TEST_F(EndToEnd, EachBoxAloneRunsOnlyItsTask) {
     EXPECT_TRUE(Exists(temp_.path() + L"\\a.tmp"));
     EXPECT_EQ(app.Run({L"Windows Temp Files"})[2], L"          Windows Temp Directory found");
     EXPECT_FALSE(Exists(temp_.path() + L"\\a.tmp"));
-    SeedCache("http://alone.example/");
-    SeedHistory("http://alone-history.example/");
+    ASSERT_TRUE(SeedCacheEntry("http://alone.example/"));
+    ASSERT_TRUE(SeedVisited("Visited: tester@http://alone-history.example/"));
     EXPECT_EQ(app.Run({L"Temporary Internet Files"}).size(), 4u);
     EXPECT_FALSE(InCache("http://alone.example/"));
     EXPECT_EQ(HistoryCount(), 1); // the history is not a temporary file
@@ -211,8 +197,7 @@ TEST_F(EndToEnd, TrayLifeFromCloseToExit) {
     EXPECT_FALSE(IsWindowVisible(app.main()));
     SetForegroundWindow(focused);
     SetFocus(focused);
-    for (int i = 0; i < 5; ++i)
-        temp_.File(L"t" + std::to_wstring(i) + L".tmp");
+    MakeFiles(L"t", 5);
     ASSERT_TRUE(app.PickTrayItem(L"Clean Now!"));
     EXPECT_EQ(app.AnswerMessageBox(), L"Purgebox completed!");
     PumpFor(200);
@@ -256,8 +241,7 @@ TEST_F(EndToEnd, HideLogAndSelectAll) {
 TEST_F(EndToEnd, ClearNowDuringARunRunsANestedRunAndBothComplete) {
     ScratchDir outside(L"e2eoutside");
     const std::wstring precious = outside.File(L"precious.txt");
-    for (int i = 0; i < 3000; ++i)
-        temp_.File(L"bulk" + std::to_wstring(i) + L".tmp");
+    MakeFiles(L"bulk", 3000);
     App app;
     app.Click(app.Control(L"Windows Temp Files"));
     app.Click(app.Control(L"Clear Now!"));
@@ -271,8 +255,7 @@ TEST_F(EndToEnd, ClearNowDuringARunRunsANestedRunAndBothComplete) {
 }
 
 TEST_F(EndToEnd, KilledInTheMiddleOfAPurgeItStartsAgainAndFinishesTheWork) {
-    for (int i = 0; i < 3000; ++i)
-        temp_.File(L"k" + std::to_wstring(i) + L".tmp");
+    MakeFiles(L"k", 3000);
     {
         App app;
         app.Click(app.Control(L"Windows Temp Files"));

@@ -1,0 +1,38 @@
+#include "platform/Text.h"
+
+namespace pb {
+
+std::wstring Widen(const std::string& s, UINT codePage) {
+    if (s.empty())
+        return {};
+    const int n =
+        MultiByteToWideChar(codePage, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(codePage, 0, s.data(), static_cast<int>(s.size()), out.data(), n);
+    return out;
+}
+
+std::string Narrow(const std::wstring& s, UINT codePage) {
+    if (s.empty())
+        return {};
+    const int n = WideCharToMultiByte(codePage, 0, s.data(), static_cast<int>(s.size()), nullptr, 0,
+                                      nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(codePage, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr,
+                        nullptr);
+    return out;
+}
+
+std::wstring ToLower(std::wstring s) {
+    if (!s.empty())
+        CharLowerBuffW(s.data(), static_cast<DWORD>(s.size()));
+    return s;
+}
+
+std::wstring ToUpper(std::wstring s) {
+    if (!s.empty())
+        CharUpperBuffW(s.data(), static_cast<DWORD>(s.size()));
+    return s;
+}
+
+} // namespace pb

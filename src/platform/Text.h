@@ -1,0 +1,15 @@
+#pragma once
+// Text conversions shared by the program: code pages and letter case.
+#include <windows.h>
+#include <string>
+
+namespace pb {
+
+std::wstring Widen(const std::string& s, UINT codePage = CP_ACP);
+std::string Narrow(const std::wstring& s, UINT codePage = CP_ACP);
+
+// Letter case as the user's locale has it.
+std::wstring ToLower(std::wstring s);
+std::wstring ToUpper(std::wstring s);
+
+} // namespace pb
