@@ -118,9 +118,9 @@ std::vector<std::wstring> ListFolderFiles(const std::wstring& folder) {
     return names;
 }
 
-void PurgeFolder(const std::wstring& folder, const PurgeTexts& texts) {
+void PurgeFolder(const std::wstring& folder, const std::wstring& shown, const PurgeTexts& texts) {
     AddLog(texts.found);
-    AddLog(L"     " + folder);
+    AddLog(L"     " + shown);
     AddLog(L"     Removing Files:");
     DoEvents();
 
@@ -155,12 +155,17 @@ void PurgeFolder(const std::wstring& folder, const PurgeTexts& texts) {
 }
 
 void CleanRecentFolder() {
-    PurgeFolder(GetSpecialFolder(CSIDL_RECENT),
+    const std::wstring folder = GetSpecialFolder(CSIDL_RECENT);
+    PurgeFolder(folder, folder,
                 {L"     Windows Recent Files found", L"     Windows Recent Files Cleared"});
 }
 
 void CleanTempFolder() {
-    PurgeFolder(ToUpper(GetTempDir()),
+    // The log shows the path upper-cased, but the files are reached by the path as the system
+    // spells it: the same folder, and under Wine each differently-cased part of a path costs a
+    // search of its parent folder, which doubled the time of every deletion.
+    const std::wstring folder = GetTempDir();
+    PurgeFolder(folder, ToUpper(folder),
                 {L"     Windows Temp Directory found", L"     Windows Temp Directory Cleared"});
 }
 

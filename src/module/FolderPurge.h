@@ -14,11 +14,12 @@ std::wstring GetSpecialFolder(int csidl);
 std::vector<std::wstring> ListFolderFiles(const std::wstring& folder);
 
 // Logs and deletes the files of one folder; the two tasks differ only in these
-// texts.
+// texts and in how the log names the folder.
 struct PurgeTexts {
     const wchar_t* found;
     const wchar_t* cleared;
 };
-void PurgeFolder(const std::wstring& folder, const PurgeTexts& texts);
+// `folder` is spelled as the system gave it, `shown` as the log names it.
+void PurgeFolder(const std::wstring& folder, const std::wstring& shown, const PurgeTexts& texts);
 
 } // namespace pb
