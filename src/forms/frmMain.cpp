@@ -20,6 +20,8 @@ constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kProgressBlue = RGB(0xC0, 0xC0, 0xFF);
 constexpr wchar_t kWebBrowserClsid[] = L"{8856F961-340A-11D0-A96B-00C04FD705A2}";
 constexpr DISPID kDispidNavigate2 = 500;
+// Posted from the history's reading thread once it has read the store.
+constexpr UINT kMsgHistoryRead = WM_APP + 2;
 
 enum ControlId : int {
     idCheck1 = 1001,
@@ -268,7 +270,8 @@ void FrmMain::NavigateBanner(const std::wstring& address) {
 
 void FrmMain::Form_Load() {
     AddLog(L"Purgebox is Idle...");
-    gCleanser = std::make_unique<HistoryCleanser>();
+    gCleanser = std::make_unique<HistoryCleanser>(
+        [window = hwnd_] { PostMessageW(window, kMsgHistoryRead, 0, 0); });
     NavigateBanner(SiteAddress(kBannerPagePath));
     gQuitOnUnload = true;
 }
@@ -571,6 +574,10 @@ LRESULT FrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case kMsgChildMouseMove:
         OnChildMouseMove(static_cast<int>(wp), lp);
+        return 0;
+    case kMsgHistoryRead:
+        if (gCleanser)
+            gCleanser->Settle(); // a failed reading ends the program, as a failed load would
         return 0;
     case WM_MOUSEMOVE:
         Form_MouseMove();

@@ -3,21 +3,57 @@
 #include "platform/Errors.h"
 #include <shlguid.h>
 #include <stdexcept>
+#include <thread>
 
 namespace pb {
 
-ComPtr<IUrlHistoryStg2> OpenHistoryStore() {
+// One reading of the store, as Refresh makes it.
+struct HistoryCleanser::Reading {
+    std::vector<EntryPtr> entries;
+    bool listed = false; // the enumeration began: its entries replace the list
+    HRESULT hr = S_OK;
+    const char* call = nullptr; // the store call that failed
+};
+
+struct HistoryCleanser::FirstReading {
+    std::atomic<bool> stop{false};
+    Reading result;
+    std::thread thread; // last: starts once the rest is ready
+};
+
+namespace {
+
+// The system's history store, or null where it is missing or answers E_NOTIMPL.
+ComPtr<IUrlHistoryStg2> SystemHistoryStore() {
     ComPtr<IUrlHistoryStg2> system;
-    if (SUCCEEDED(CoCreateInstance(CLSID_CUrlHistory, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IUrlHistoryStg2, system.put_void()))) {
-        ComPtr<IEnumSTATURL> probe;
-        if (system->EnumUrls(probe.put()) != E_NOTIMPL)
-            return system;
-    }
-    return CreateVisitedStore();
+    if (FAILED(CoCreateInstance(CLSID_CUrlHistory, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IUrlHistoryStg2, system.put_void())))
+        return {};
+    ComPtr<IEnumSTATURL> probe;
+    if (system->EnumUrls(probe.put()) == E_NOTIMPL)
+        return {};
+    return system;
 }
 
-HistoryCleanser::HistoryCleanser() : HistoryCleanser(OpenHistoryStore()) {}
+} // namespace
+
+HistoryCleanser::HistoryCleanser(std::function<void()> whenRead)
+    : mUrlHistory(SystemHistoryStore()) {
+    if (mUrlHistory) {
+        Refresh(); // the system's store keeps to the thread that made it
+        return;
+    }
+    // Ours is free-threaded. Under Wine each record costs a look into the cache index, about
+    // half a millisecond: 20,000 records would keep the window from showing for ten seconds.
+    mUrlHistory = CreateVisitedStore();
+    firstReading_ = std::make_unique<FirstReading>();
+    FirstReading& first = *firstReading_;
+    first.thread = std::thread([&first, store = mUrlHistory.get(), whenRead = std::move(whenRead)] {
+        first.result = Read(store, nullptr, 0, &first.stop);
+        if (whenRead)
+            whenRead();
+    });
+}
 
 HistoryCleanser::HistoryCleanser(ComPtr<IUrlHistoryStg2> store) : mUrlHistory(std::move(store)) {
     if (!mUrlHistory)
@@ -25,26 +61,81 @@ HistoryCleanser::HistoryCleanser(ComPtr<IUrlHistoryStg2> store) : mUrlHistory(st
     Refresh();
 }
 
-void HistoryCleanser::Refresh(const std::optional<std::wstring>& URLStartsWith,
-                              std::int32_t Flags) {
+HistoryCleanser::~HistoryCleanser() {
+    if (firstReading_) {
+        firstReading_->stop = true; // nobody will read the list now
+        firstReading_->thread.join();
+    }
+}
+
+HistoryCleanser::Reading HistoryCleanser::Read(IUrlHistoryStg2* store, const wchar_t* prefix,
+                                               DWORD flags, const std::atomic<bool>* stop) {
+    Reading r;
+    ComPtr<IEnumSTATURL> urls;
+    if (FAILED(r.hr = store->EnumUrls(urls.put()))) {
+        r.call = "IUrlHistoryStg::EnumUrls";
+        return r;
+    }
+    if (FAILED(r.hr = urls->SetFilter(prefix, flags))) {
+        r.call = "IEnumSTATURL::SetFilter";
+        return r;
+    }
+    r.listed = true;
     STATURL buffer{};
     buffer.cbSize = sizeof buffer;
-    ComPtr<IEnumSTATURL> urls;
-    ThrowIfFailed(mUrlHistory->EnumUrls(urls.put()), "IUrlHistoryStg::EnumUrls");
-    ThrowIfFailed(urls->SetFilter(URLStartsWith ? URLStartsWith->c_str() : nullptr,
-                                  static_cast<DWORD>(Flags)),
-                  "IEnumSTATURL::SetFilter");
-    mEntries.clear();
-    for (;;) {
+    while (!(stop && *stop)) {
         ULONG fetched = 0;
-        ThrowIfFailed(urls->Next(1, &buffer, &fetched), "IEnumSTATURL::Next");
+        if (FAILED(r.hr = urls->Next(1, &buffer, &fetched))) {
+            r.call = "IEnumSTATURL::Next";
+            break;
+        }
         if (fetched == 0)
             break;
         auto entry = std::make_shared<HistoryEntry>();
         entry->SetStatUrl(buffer);
         buffer.pwcsUrl = buffer.pwcsTitle = nullptr; // the entry owns them now
-        mEntries.push_back(std::move(entry));
+        r.entries.push_back(std::move(entry));
     }
+    if (SUCCEEDED(r.hr))
+        r.hr = S_OK; // S_FALSE: the end of the list
+    return r;
+}
+
+void HistoryCleanser::Take(Reading reading) const {
+    if (reading.listed)
+        mEntries = std::move(reading.entries);
+    ThrowIfFailed(reading.hr, reading.call);
+}
+
+void HistoryCleanser::Settle() const {
+    if (!firstReading_)
+        return;
+    firstReading_->thread.join();
+    Reading reading = std::move(firstReading_->result);
+    firstReading_.reset();
+    Take(std::move(reading));
+}
+
+void HistoryCleanser::Refresh(const std::optional<std::wstring>& URLStartsWith,
+                              std::int32_t Flags) {
+    Settle();
+    Take(Read(mUrlHistory.get(), URLStartsWith ? URLStartsWith->c_str() : nullptr,
+              static_cast<DWORD>(Flags), nullptr));
+}
+
+std::int32_t HistoryCleanser::Count() const {
+    Settle();
+    return static_cast<std::int32_t>(mEntries.size());
+}
+
+std::vector<HistoryCleanser::EntryPtr>::const_iterator HistoryCleanser::begin() const {
+    Settle();
+    return mEntries.begin();
+}
+
+std::vector<HistoryCleanser::EntryPtr>::const_iterator HistoryCleanser::end() const {
+    Settle();
+    return mEntries.end();
 }
 
 size_t HistoryCleanser::Position(std::int32_t Index) const {
@@ -66,17 +157,20 @@ void HistoryCleanser::Remove(std::int32_t Index) {
 
 void HistoryCleanser::AddURL(const std::wstring& URL, const std::wstring& Title,
                              std::int32_t Flags) {
+    Settle(); // the new address must not show before the next Refresh
     ThrowIfFailed(mUrlHistory->AddUrl(URL.c_str(), Title.c_str(), static_cast<DWORD>(Flags)),
                   "IUrlHistoryStg::AddUrl");
 }
 
 void HistoryCleanser::DeleteURL(const std::wstring& URL, std::int32_t Flags) {
+    Settle();
     ThrowIfFailed(mUrlHistory->DeleteUrl(URL.c_str(), static_cast<DWORD>(Flags)),
                   "IUrlHistoryStg::DeleteUrl");
     Refresh();
 }
 
 void HistoryCleanser::Clear() {
+    Settle();
     ThrowIfFailed(mUrlHistory->ClearHistory(), "IUrlHistoryStg2::ClearHistory");
     Refresh();
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include "history/HistoryEntry.h"
 #include "platform/Handles.h"
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -15,12 +17,18 @@ class HistoryCleanser {
     using EntryPtr = std::shared_ptr<HistoryEntry>;
 
     // Opens the system's store (or ours where the system has none) and reads all of it.
-    HistoryCleanser();
-    // Uses the given store; reads all of it.
+    // Our store is read on a thread of its own, so that a long history does not hold up the
+    // window: every member first waits for that reading, so the list is still the store as
+    // it was at creation. `whenRead` is called on that thread once the reading is done.
+    explicit HistoryCleanser(std::function<void()> whenRead = {});
+    // Uses the given store; reads all of it before returning.
     explicit HistoryCleanser(ComPtr<IUrlHistoryStg2> store);
+    ~HistoryCleanser();
+    HistoryCleanser(const HistoryCleanser&) = delete;
+    HistoryCleanser& operator=(const HistoryCleanser&) = delete;
 
     void AddURL(const std::wstring& URL, const std::wstring& Title, std::int32_t Flags);
-    std::int32_t Count() const { return static_cast<std::int32_t>(mEntries.size()); }
+    std::int32_t Count() const;
     void Clear();
     // No prefix: the whole history.
     void Refresh(const std::optional<std::wstring>& URLStartsWith = std::nullopt,
@@ -30,18 +38,24 @@ class HistoryCleanser {
     void DeleteURL(const std::wstring& URL, std::int32_t Flags);
 
     // Iteration in list order stands in for the collection's enumerator.
-    auto begin() const { return mEntries.begin(); }
-    auto end() const { return mEntries.end(); }
+    std::vector<EntryPtr>::const_iterator begin() const;
+    std::vector<EntryPtr>::const_iterator end() const;
+
+    // Waits for the first reading and takes it in; raises its error, as creation would have.
+    void Settle() const;
 
   private:
+    struct Reading;
+    struct FirstReading;
+    static Reading Read(IUrlHistoryStg2* store, const wchar_t* prefix, DWORD flags,
+                        const std::atomic<bool>* stop);
+    void Take(Reading reading) const;
     size_t Position(std::int32_t Index) const;
 
     ComPtr<IUrlHistoryStg2> mUrlHistory;
-    std::vector<EntryPtr> mEntries;
+    // Both complete the first reading on first use, hence mutable.
+    mutable std::vector<EntryPtr> mEntries;
+    mutable std::unique_ptr<FirstReading> firstReading_;
 };
-
-// The store to use: the system's history store, or ours where the system's is missing or
-// answers E_NOTIMPL.
-ComPtr<IUrlHistoryStg2> OpenHistoryStore();
 
 } // namespace pb
