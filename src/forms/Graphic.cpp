@@ -1,4 +1,5 @@
 #include "forms/Graphic.h"
+#include <algorithm>
 #include <utility>
 
 namespace pb {
@@ -116,6 +117,23 @@ void Graphic::Paint(HDC dc) {
     }
 }
 
+// While drawing is held (a label written once per file of a purge), its text lives here:
+// under Wine the window's own copy is kept by the server, one round trip per change. Readers
+// in this process ask the window and get this text; the server's copy, which other programs
+// read, catches up with the drawing, at least once a frame.
+LRESULT Graphic::HeldText(UINT msg, WPARAM wp, LPARAM lp) {
+    const std::wstring& text = *heldText_;
+    if (msg == WM_GETTEXTLENGTH)
+        return static_cast<LRESULT>(text.size());
+    auto* buffer = reinterpret_cast<wchar_t*>(lp);
+    if (!buffer || wp == 0)
+        return 0;
+    const size_t n = std::min(text.size(), static_cast<size_t>(wp) - 1);
+    std::copy_n(text.c_str(), n, buffer);
+    buffer[n] = L'\0';
+    return static_cast<LRESULT>(n);
+}
+
 LRESULT Graphic::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_ERASEBKGND:
@@ -127,9 +145,19 @@ LRESULT Graphic::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         EndPaint(hwnd_, &ps);
         return 0;
     }
+    case WM_GETTEXT:
+    case WM_GETTEXTLENGTH:
+        if (heldText_)
+            return HeldText(msg, wp, lp);
+        break;
     case WM_SETTEXT: {
+        if (!redraw_) {
+            heldText_ = lp ? reinterpret_cast<const wchar_t*>(lp) : L"";
+            return TRUE;
+        }
+        heldText_.reset();
         const LRESULT r = DefWindowProcW(hwnd_, msg, wp, lp);
-        if (kind_ == Kind::Label && redraw_)
+        if (kind_ == Kind::Label)
             InvalidateRect(hwnd_, nullptr, FALSE);
         return r;
     }
@@ -137,6 +165,10 @@ LRESULT Graphic::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         // Kept here rather than in DefWindowProc, which would drop WS_VISIBLE
         // meanwhile.
         redraw_ = wp != 0;
+        if (redraw_ && heldText_) {
+            const std::wstring text = *std::exchange(heldText_, std::nullopt);
+            DefWindowProcW(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        }
         return 0;
     case WM_NCHITTEST:
         // Shapes and lines take no mouse input: it goes to what lies beneath.

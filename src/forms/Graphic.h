@@ -1,6 +1,8 @@
 #pragma once
 #include "forms/Twips.h"
 #include "forms/Window.h"
+#include <optional>
+#include <string>
 
 namespace pb {
 
@@ -60,6 +62,7 @@ class Graphic : public Window {
 
   private:
     void Paint(HDC dc);
+    LRESULT HeldText(UINT msg, WPARAM wp, LPARAM lp);
 
     Kind kind_;
     Backdrop* backdrop_;
@@ -71,6 +74,8 @@ class Graphic : public Window {
     bool pressed_ = false;
     bool redraw_ = true;
     bool centered_ = false;
+    // Text set while drawing is held; the window's own copy follows when drawing resumes.
+    std::optional<std::wstring> heldText_;
 };
 
 } // namespace pb
