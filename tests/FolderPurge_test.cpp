@@ -111,6 +111,31 @@ TEST_F(TempPurge, ANestedRunCannotChangeWhatTheOuterPurgeDeletes) {
               lines.end());
 }
 
+TEST_F(TempPurge, NoFileGoesBeforeItsLineAndTheStatusShowsTheNewestLine) {
+    constexpr int kFiles = 60;
+    for (int i = 0; i < kFiles; ++i)
+        dir_.File(L"f" + std::to_wstring(i) + L".tmp");
+    int checks = 0;
+    pb::SetPumpHook([&] {
+        const auto lines = LogLines();
+        const std::wstring status = form().Label2->Text();
+        if (lines.back() != L"     " + status)
+            ADD_FAILURE() << "status " << testing::PrintToString(status);
+        for (int i = 0; i < kFiles; ++i) {
+            const std::wstring name = L"f" + std::to_wstring(i) + L".tmp";
+            if (!Exists(dir_.path() + L"\\" + name) &&
+                std::find(lines.begin(), lines.end(), L"           " + name) == lines.end())
+                ADD_FAILURE() << "deleted before its line: " << testing::PrintToString(name);
+        }
+        ++checks;
+    });
+    RunTempStage();
+    pb::SetPumpHook({});
+    EXPECT_GT(checks, kFiles);
+    EXPECT_TRUE(pb::ListFolderFiles(dir_.path()).empty());
+    EXPECT_EQ(PurgeLines()[3 + kFiles + 1], L"          Purgebox removed 60 files");
+}
+
 TEST_F(TempPurge, KeystrokesNeverReachAnotherWindow) {
     static int keys = 0;
     WNDCLASSW wc{};
