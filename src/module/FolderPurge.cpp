@@ -77,33 +77,46 @@ class Deleter {
 
     // The first `count` files are logged and may go.
     void Release(size_t count) {
-        released_.store(count);
-        WakeByAddressSingle(&released_);
+        Exclusive hold(lock_);
+        released_ = count;
+        WakeConditionVariable(&changed_);
     }
     // No more files are released: waits until the released ones are tried.
     void Finish() {
         if (!thread_.joinable())
             return;
-        released_.fetch_or(kFinished); // a change of value, so the wake cannot be missed
-        WakeByAddressSingle(&released_);
+        {
+            Exclusive hold(lock_);
+            finished_ = true;
+            WakeConditionVariable(&changed_);
+        }
         thread_.join();
     }
     size_t removed() const { return removed_; }
     size_t kept() const { return kept_; }
 
   private:
-    static constexpr size_t kFinished = size_t{1} << (sizeof(size_t) * 8 - 1);
+    class Exclusive {
+      public:
+        explicit Exclusive(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+        ~Exclusive() { ReleaseSRWLockExclusive(&lock_); }
+        Exclusive(const Exclusive&) = delete;
+        Exclusive& operator=(const Exclusive&) = delete;
+
+      private:
+        SRWLOCK& lock_;
+    };
+
+    // Waits until file i may go; false once no more will.
+    bool MayDelete(size_t i) {
+        Exclusive hold(lock_);
+        while (released_ <= i && !finished_)
+            SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
+        return released_ > i;
+    }
 
     void Run() {
-        for (size_t i = 0; i < names_.size(); ++i) {
-            for (;;) {
-                size_t seen = released_.load();
-                if ((seen & ~kFinished) > i)
-                    break;
-                if (seen & kFinished)
-                    return;
-                WaitOnAddress(&released_, &seen, sizeof seen, INFINITE);
-            }
+        for (size_t i = 0; i < names_.size() && MayDelete(i); ++i) {
             const std::wstring path = LongPath(folder_ + L"\\" + names_[i]);
             if (DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND)
                 ++removed_; // gone either way, perhaps by a nested run
@@ -114,7 +127,10 @@ class Deleter {
 
     const std::wstring folder_;
     const std::vector<std::wstring>& names_;
-    std::atomic<size_t> released_{0};
+    SRWLOCK lock_ = SRWLOCK_INIT;
+    CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
+    size_t released_ = 0; // guarded by lock_
+    bool finished_ = false;
     std::atomic<size_t> removed_{0}, kept_{0};
     std::thread thread_; // last: starts once the rest is ready
 };
