@@ -2,8 +2,8 @@
 #include "history/HistoryCleanser.h"
 #include "module/modMain.h"
 #include "platform/Errors.h"
+#include "platform/RefCounted.h"
 #include <algorithm>
-#include <atomic>
 #include <oleauto.h>
 #include <wininet.h>
 
@@ -39,22 +39,9 @@ struct FakeState {
 };
 
 // Just enough IUnknown for objects only this test holds.
-template <typename Interface> class TestObject : public Interface {
+template <typename Interface> class TestObject : public pb::RefCounted<Interface> {
   public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG n = --refs_;
-        if (!n)
-            delete this;
-        return n;
-    }
-
-  protected:
-    virtual ~TestObject() = default;
-
-  private:
-    std::atomic<ULONG> refs_{1};
 };
 
 class FakeEnum final : public TestObject<IEnumSTATURL> {

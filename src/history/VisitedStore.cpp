@@ -1,7 +1,7 @@
 #include "history/VisitedStore.h"
 #include "platform/CacheEntryBuffer.h"
+#include "platform/RefCounted.h"
 #include "platform/Text.h"
-#include <atomic>
 #include <string>
 #include <vector>
 
@@ -63,24 +63,6 @@ bool StartsWithNoCase(const std::wstring& s, const std::wstring& prefix) {
            CompareStringOrdinal(s.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
                                 static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
 }
-
-// The COM reference count of these two classes owns them: Release deletes at zero.
-template <typename Interface> class RefCounted : public Interface {
-  public:
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG n = --refs_;
-        if (n == 0)
-            delete this;
-        return n;
-    }
-
-  protected:
-    virtual ~RefCounted() = default;
-
-  private:
-    std::atomic<ULONG> refs_{1};
-};
 
 class VisitedEnum final : public RefCounted<IEnumSTATURL> {
   public:
