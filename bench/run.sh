@@ -4,6 +4,7 @@
 # a CSV file and a chart of the folder purge's time against the number of files.
 set -euo pipefail
 source "$(dirname "$0")/../scripts/lib.sh"
+use_utf8_locale force
 PACKAGES+=(gnuplot-nox)
 
 ensure_packages

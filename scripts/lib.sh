@@ -4,9 +4,77 @@
 REPO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_ROOT="${PURGEBOX_BUILD_DIR:-$REPO_ROOT/build}"
 
-PACKAGES=(cmake make python3 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-          binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine64 xvfb xauth x11-utils
-          x11-apps imagemagick googletest fonts-comic-neue)
+# The system's own tools first, whatever the caller's PATH holds (a pyenv shim, a stand-in
+# convert in /usr/local/bin): what runs is what the package list installs.
+export PATH="/usr/sbin:/usr/bin:/sbin:/bin${PATH:+:$PATH}"
+
+# Exactly the packages that own what the scripts, CMake and the tests run (see check_setup).
+PACKAGES=(cmake make python3-minimal python3.11-minimal
+          gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+          gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+          wine wine64 libwine xvfb x11-utils x11-apps imagemagick-6.q16 googletest fonts-comic-neue fonts-wine)
+
+# What the scripts, CMake and the tests run, and the packaged files they read.
+SETUP_COMMANDS=(wine wineserver wineboot Xvfb xdpyinfo xwininfo xwd convert cmake ctest make
+                python3 x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix
+                x86_64-w64-mingw32-windres i686-w64-mingw32-gcc-posix i686-w64-mingw32-g++-posix
+                i686-w64-mingw32-windres)
+SETUP_FILES=(/usr/lib/wine/wine64 /usr/src/googletest/CMakeLists.txt
+             /usr/share/fonts/opentype/comic-neue/ComicNeue-Regular.otf
+             /usr/share/wine/fonts/marlett.ttf)
+
+# Wine maps file names through the locale's character set: without a UTF-8 locale (none is
+# set in a minimal install or a container) names outside ASCII cannot be made or reached.
+use_utf8_locale() {
+    if [ "${1:-}" = force ] || [ "$(locale charmap 2>/dev/null)" != "UTF-8" ]; then
+        export LANG=C.UTF-8 LC_ALL=C.UTF-8
+    fi
+}
+
+# path_owner PATH: the package that installed PATH, or nothing (also for /usr-merged paths
+# that dpkg still records under /bin or /lib).
+path_owner() {
+    local p="$1" owner
+    owner="$(dpkg-query -S "$p" 2>/dev/null | grep -v '^diversion' | head -n1 | cut -d: -f1)"
+    if [ -z "$owner" ] && [ "${p#/usr/}" != "$p" ]; then
+        owner="$(dpkg-query -S "/${p#/usr/}" 2>/dev/null | grep -v '^diversion' | head -n1 | cut -d: -f1)"
+    fi
+    echo "$owner"
+}
+
+# Fails, naming the command and the package, unless everything in SETUP_COMMANDS and
+# SETUP_FILES comes from a package in PACKAGES: what a well-stocked machine happens to have
+# cannot hide a missing install step. Runs after ensure_packages, since before it a fresh
+# machine has none of them.
+check_setup() {
+    local bad=0 c found p owner
+    for c in "${SETUP_COMMANDS[@]}" "${SETUP_FILES[@]}"; do
+        if [ "${c#/}" != "$c" ]; then
+            found="$c"; [ -e "$c" ] || found=""
+        else
+            found="$(command -v "$c" || true)"
+        fi
+        if [ -z "$found" ]; then
+            echo "set-up check: '$c' is missing: add the package that provides it to PACKAGES in scripts/lib.sh" >&2
+            bad=1; continue
+        fi
+        # Both the name that is called and the file that runs in the end must be ours.
+        local paths=("$found")
+        [ "$(readlink -f "$found")" != "$found" ] && paths+=("$(readlink -f "$found")")
+        for p in "${paths[@]}"; do
+            owner="$(path_owner "$p")"
+            if [ -z "$owner" ]; then
+                [ "$p" = "$found" ] && [ -L "$p" ] && continue # an alternatives link
+                echo "set-up check: '$c' ($p) comes from no Debian package: install it with one listed in PACKAGES in scripts/lib.sh" >&2
+                bad=1
+            elif [[ " ${PACKAGES[*]} " != *" $owner "* ]]; then
+                echo "set-up check: '$c' ($p) comes from the package '$owner', which is not in PACKAGES in scripts/lib.sh: add it" >&2
+                bad=1
+            fi
+        done
+    done
+    return "$bad"
+}
 
 # Installs whichever of the packages is missing (Debian; needs root or sudo).
 ensure_packages() {
@@ -49,6 +117,9 @@ start_wine_env() {
     fi
     wineserver -p
     wineboot -i >/dev/null 2>&1 || true
+    # Debian's Wine does not look in its own font folder: Marlett (the caption buttons' symbols)
+    # and Tahoma are found only in the prefix's Fonts folder.
+    cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
     # Comic Sans MS is not packaged for Debian; its nearest free relative stands in.
     wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Comic Sans MS' /d 'Comic Neue' /f >/dev/null 2>&1 || true
     if [ "${1:-}" != "use_display" ]; then

@@ -4,8 +4,10 @@
 # and ends the program.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
+use_utf8_locale
 
 ensure_packages
+check_setup
 build_arch x86_64 -DPURGEBOX_TESTS=OFF
 EXE="$BUILD_ROOT/x86_64/purgebox.exe"
 

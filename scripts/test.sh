@@ -3,8 +3,10 @@
 # every test under Wine in a fresh prefix on a private X server.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
+use_utf8_locale force
 
 ensure_packages
+check_setup
 build_arch x86_64 -DPURGEBOX_TESTS=ON
 build_arch i686 -DPURGEBOX_TESTS=OFF
 
