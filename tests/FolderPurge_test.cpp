@@ -230,3 +230,74 @@ TEST_F(MainWindowTest, RecentFolderPurgeKeepsHiddenFiles) {
     EXPECT_EQ(lines[lines.size() - 3], L"          Purgebox removed 1 files");
     DeleteFileW(settings.c_str());
 }
+
+TEST_F(MainWindowTest, UnixLinksStayWithTheirTargetsAlsoWhenSwappedInAfterTheListing) {
+    const std::wstring fixtures = L"C:\\purgebox-fixtures\\";
+    if (!Exists(fixtures + L"links\\a.txt"))
+        GTEST_SKIP() << "the test command makes the links from the Unix side";
+    const std::wstring links = fixtures + L"links", plain = links + L"\\b.txt";
+    CloseHandle(CreateFileW(plain.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    TempDirOverride tmp(links);
+    // Once listed, the folder is swapped for one whose b.txt is a link too.
+    pb::SetPumpHook([&] {
+        if (SendMessageW(form().File1.hwnd(), LB_GETCOUNT, 0, 0) == 2) {
+            pb::SetPumpHook({});
+            ASSERT_TRUE(MoveFileW(links.c_str(), (fixtures + L"listed").c_str()));
+            ASSERT_TRUE(MoveFileW((fixtures + L"swap").c_str(), links.c_str()));
+        }
+    });
+    form().Check5.SetValue(1);
+    SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
+    pb::SetPumpHook({});
+    EXPECT_TRUE(Exists(fixtures + L"outside\\a.txt"));
+    EXPECT_TRUE(Exists(fixtures + L"outside\\b.txt"));
+    const auto lines = LogLines();
+    EXPECT_EQ(lines[lines.size() - 4], L"          Purgebox removed 0 files");
+    EXPECT_EQ(lines[lines.size() - 3], L"          Purgebox could not remove 2 files");
+}
+
+TEST_F(TempPurge, FoldersHoldingTheUsersOwnFilesAreNotPurged) {
+    const std::wstring root = L"C:\\", canary = root + L"purgebox-canary.txt";
+    CloseHandle(CreateFileW(canary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    {
+        TempDirOverride over(root);
+        RunTempStage();
+    }
+    EXPECT_TRUE(Exists(canary));
+    DeleteFileW(canary.c_str());
+    EXPECT_EQ(PurgeLines(), (std::vector<std::wstring>{
+                                L"          Windows Temp Directory found", L"          C:",
+                                L"          Purgebox will not remove files from this folder"}));
+    for (const int csidl : {CSIDL_WINDOWS, CSIDL_SYSTEM, CSIDL_PROFILE, CSIDL_DESKTOPDIRECTORY,
+                            CSIDL_PERSONAL, CSIDL_PROGRAM_FILES}) {
+        wchar_t path[MAX_PATH];
+        ASSERT_EQ(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path), S_OK);
+        CreateDirectoryW(path, nullptr);
+        EXPECT_TRUE(pb::HoldsUsersOwnFiles(path)) << testing::PrintToString(std::wstring(path));
+        EXPECT_TRUE(pb::HoldsUsersOwnFiles(std::wstring(path) + L"\\.\\"));
+    }
+    EXPECT_FALSE(pb::HoldsUsersOwnFiles(pb::GetWindowsDir() + L"\\Temp"));
+    EXPECT_FALSE(pb::HoldsUsersOwnFiles(dir_.path()));
+}
+
+TEST_F(TempPurge, TheLogRunsAheadOfTheDeletionsByAFrameAtMost) {
+    for (int i = 0; i < 600; ++i)
+        dir_.File(L"f" + std::to_wstring(i) + L".tmp");
+    const std::vector<std::wstring> names = pb::ListFolderFiles(dir_.path());
+    constexpr LRESULT kLinesBeforeFiles = 5; // the run's two, the purge's three
+    pb::SetDeletionHook([] { Sleep(1); });   // slower than the log, as on a busy disk
+    size_t deleted = 0, most = 0;
+    pb::SetPumpHook([&] {
+        const LRESULT lines = SendMessageW(form().List1.hwnd(), LB_GETCOUNT, 0, 0);
+        const size_t logged =
+            std::min<size_t>(names.size(), std::max<LRESULT>(0, lines - kLinesBeforeFiles));
+        while (deleted < logged && !Exists(dir_.path() + L"\\" + names[deleted]))
+            ++deleted;
+        most = std::max(most, logged - deleted);
+    });
+    RunTempStage();
+    pb::SetPumpHook({});
+    pb::SetDeletionHook({});
+    EXPECT_LE(most, pb::kPurgeLead);
+    EXPECT_TRUE(pb::ListFolderFiles(dir_.path()).empty());
+}

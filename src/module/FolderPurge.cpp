@@ -5,8 +5,11 @@
 #include "platform/Pump.h"
 #include "platform/Text.h"
 #include <shlobj.h>
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <thread>
+#include <utility>
 
 namespace pb {
 
@@ -62,6 +65,92 @@ class LogSelection {
     DWORD last_ = 0;
 };
 
+// What an open file or folder is, after every link, without a trailing backslash; empty if
+// the system cannot say.
+std::wstring FinalPathOf(HANDLE h) {
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD n = GetFinalPathNameByHandleW(h, path.data(), static_cast<DWORD>(path.size()), 0);
+    if (n >= path.size()) {
+        path.assign(n, L'\0');
+        n = GetFinalPathNameByHandleW(h, path.data(), static_cast<DWORD>(path.size()), 0);
+    }
+    if (n == 0 || n >= path.size())
+        return {};
+    path.resize(n);
+    if (path.back() == L'\\')
+        path.pop_back();
+    return path;
+}
+
+// The folder's own path as the system resolves it, after every link; empty if it cannot be
+// opened.
+std::wstring FinalPath(const std::wstring& folder) {
+    // Dots and doubled backslashes resolved; the trailing backslash opens a drive's root
+    // folder, not the drive itself.
+    std::wstring full(32768, L'\0');
+    const DWORD n = GetFullPathNameW((folder + L"\\").c_str(), static_cast<DWORD>(full.size()),
+                                     full.data(), nullptr);
+    if (n == 0 || n >= full.size())
+        return {};
+    full.resize(n);
+    const UniqueFile dir(CreateFileW(LongPath(full).c_str(), FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return dir ? FinalPathOf(dir.get()) : std::wstring();
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// Whether an open file's final path is `name` directly in the folder. Wine gives final paths
+// without a name's trailing dots and blanks, so a name may also match without them.
+bool IsEntry(const std::wstring& final, const std::wstring& folderFinal, const std::wstring& name) {
+    const std::wstring inFolder = folderFinal + L"\\";
+    if (final.size() <= inFolder.size() || !SamePath(final.substr(0, inFolder.size()), inFolder))
+        return false;
+    const std::wstring leaf = final.substr(inFolder.size());
+    const size_t kept = name.find_last_not_of(L". ");
+    return SamePath(leaf, name) ||
+           (kept != std::wstring::npos && SamePath(leaf, name.substr(0, kept + 1)));
+}
+
+enum class Outcome { Removed, Kept };
+
+DeletionHook& TheDeletionHook() {
+    static DeletionHook hook;
+    return hook;
+}
+
+// Deletes one listed file, but only if what it opens is that very entry of the folder: not
+// a link's target elsewhere (Wine shows a link made on the Unix side as a plain file, and
+// deleting through it deletes its target), nor a folder or a hidden or system file put there
+// since the listing. A Windows link is opened as itself and goes as a link.
+Outcome DeleteEntry(const std::wstring& folderFinal, const std::wstring& folder,
+                    const std::wstring& name) {
+    const UniqueFile file(
+        CreateFileW(LongPath(folder + L"\\" + name).c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) {
+        const DWORD error = GetLastError();
+        // Gone already, perhaps by a nested run.
+        return error == ERROR_FILE_NOT_FOUND ? Outcome::Removed : Outcome::Kept;
+    }
+    FILE_BASIC_INFO basic{};
+    constexpr DWORD kSkipped =
+        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    if (folderFinal.empty() ||
+        !GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic) ||
+        (basic.FileAttributes & kSkipped) || !IsEntry(FinalPathOf(file.get()), folderFinal, name))
+        return Outcome::Kept;
+    FILE_DISPOSITION_INFO dispose{TRUE};
+    return SetFileInformationByHandle(file.get(), FileDispositionInfo, &dispose, sizeof dispose)
+               ? Outcome::Removed
+               : Outcome::Kept;
+}
+
 // Deletes the listed files on a thread of its own, in list order, each only once the log
 // holds its line. Under Wine a deletion and a pump each cost a round trip to the server;
 // side by side, a purge takes about the time of its deletions instead of their sum with
@@ -69,7 +158,8 @@ class LogSelection {
 class Deleter {
   public:
     Deleter(const std::wstring& folder, const std::vector<std::wstring>& names)
-        : folder_(folder), names_(names), thread_([this] { Run(); }) {}
+        : folder_(folder), folderFinal_(FinalPath(folder)), names_(names),
+          progress_(CreateEventW(nullptr, FALSE, FALSE, nullptr)), thread_([this] { Run(); }) {}
     Deleter(const Deleter&) = delete;
     Deleter& operator=(const Deleter&) = delete;
     // Also on the way out of an error: what was logged goes, nothing else.
@@ -77,9 +167,21 @@ class Deleter {
 
     // The first `count` files are logged and may go.
     void Release(size_t count) {
-        Exclusive hold(lock_);
-        released_ = count;
-        WakeConditionVariable(&changed_);
+        {
+            Exclusive hold(lock_);
+            released_ = count;
+            WakeConditionVariable(&changed_);
+        }
+        // The log runs ahead of the deletions by a frame's worth of files at the most.
+        if (count - done_ >= kPurgeLead)
+            WaitUntilTried(count - kPurgeLead / 2);
+    }
+    // Waits, handling the window's messages, until the first `count` files are tried.
+    void WaitUntilTried(size_t count) {
+        wakeAt_ = count;
+        WaitPumping(
+            progress_.get(), [&] { return done_ >= count; }, WaitInput::Handle);
+        wakeAt_ = kNever;
     }
     // No more files are released: waits until the released ones are tried.
     void Finish() {
@@ -116,26 +218,36 @@ class Deleter {
     }
 
     void Run() {
+        const DeletionHook hook = TheDeletionHook(); // a copy: tests may replace it meanwhile
         for (size_t i = 0; i < names_.size() && MayDelete(i); ++i) {
-            const std::wstring path = LongPath(folder_ + L"\\" + names_[i]);
-            if (DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND)
-                ++removed_; // gone either way, perhaps by a nested run
+            if (hook)
+                hook();
+            if (DeleteEntry(folderFinal_, folder_, names_[i]) == Outcome::Removed)
+                ++removed_;
             else
                 ++kept_;
+            if (++done_ >= wakeAt_)
+                SetEvent(progress_.get());
         }
     }
 
-    const std::wstring folder_;
+    static constexpr size_t kNever = SIZE_MAX;
+    const std::wstring folder_, folderFinal_;
     const std::vector<std::wstring>& names_;
     SRWLOCK lock_ = SRWLOCK_INIT;
     CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
     size_t released_ = 0; // guarded by lock_
     bool finished_ = false;
-    std::atomic<size_t> removed_{0}, kept_{0};
+    std::atomic<size_t> removed_{0}, kept_{0}, done_{0}, wakeAt_{kNever};
+    const UniqueHandleW progress_;
     std::thread thread_; // last: starts once the rest is ready
 };
 
 } // namespace
+
+DeletionHook SetDeletionHook(DeletionHook hook) {
+    return std::exchange(TheDeletionHook(), std::move(hook));
+}
 
 std::wstring StripNull(std::wstring text) {
     const size_t nul = text.find(L'\0');
@@ -217,6 +329,7 @@ void PurgeFolder(const std::wstring& folder, const std::wstring& shown, const Pu
         selection.Down(1, false);
         DoEvents();
     }
+    deleter.WaitUntilTried(names.size());
     deleter.Finish();
     const size_t removed = deleter.removed(), kept = deleter.kept();
     AddLog(texts.cleared);
@@ -225,6 +338,38 @@ void PurgeFolder(const std::wstring& folder, const std::wstring& shown, const Pu
         AddLog(L"     Purgebox could not remove " + std::to_wstring(kept) + L" files");
     DoEvents();
     selection.Down(kFinalDownKeys, true);
+}
+
+bool HoldsUsersOwnFiles(const std::wstring& folder) {
+    const std::wstring final = FinalPath(folder);
+    if (final.empty())
+        return false; // nothing there to list
+    const std::wstring rest = final.substr(final.rfind(L"\\\\?\\", 0) == 0 ? 4 : 0);
+    if (rest.rfind(L"UNC\\", 0) == 0) {
+        if (std::count(rest.begin(), rest.end(), L'\\') <= 2)
+            return true; // \\server\share
+    } else if (rest.find(L'\\') == std::wstring::npos) {
+        return true; // C:
+    }
+    static constexpr int kShared[] = {CSIDL_WINDOWS,
+                                      CSIDL_SYSTEM,
+                                      CSIDL_SYSTEMX86,
+                                      CSIDL_PROFILE,
+                                      CSIDL_DESKTOPDIRECTORY,
+                                      CSIDL_COMMON_DESKTOPDIRECTORY,
+                                      CSIDL_PERSONAL,
+                                      CSIDL_COMMON_DOCUMENTS,
+                                      CSIDL_PROGRAM_FILES,
+                                      CSIDL_PROGRAM_FILESX86,
+                                      CSIDL_PROGRAM_FILES_COMMON,
+                                      CSIDL_PROGRAM_FILES_COMMONX86};
+    for (const int csidl : kShared) {
+        wchar_t path[MAX_PATH];
+        if (SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path) == S_OK &&
+            SamePath(FinalPath(path), final))
+            return true;
+    }
+    return false;
 }
 
 void CleanRecentFolder() {
@@ -238,8 +383,15 @@ void CleanTempFolder() {
     // spells it: the same folder, and under Wine each differently-cased part of a path costs a
     // search of its parent folder, which doubled the time of every deletion.
     const std::wstring folder = GetTempDir();
-    PurgeFolder(folder, ToUpper(folder),
-                {L"     Windows Temp Directory found", L"     Windows Temp Directory Cleared"});
+    const PurgeTexts texts{L"     Windows Temp Directory found",
+                           L"     Windows Temp Directory Cleared"};
+    if (HoldsUsersOwnFiles(folder)) {
+        AddLog(texts.found);
+        AddLog(L"     " + ToUpper(folder));
+        AddLog(L"     Purgebox will not remove files from this folder");
+        return;
+    }
+    PurgeFolder(folder, ToUpper(folder), texts);
 }
 
 } // namespace pb

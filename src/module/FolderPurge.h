@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,19 @@ std::wstring GetSpecialFolder(int csidl);
 // folders left out. A folder that cannot be listed ("?", empty, missing) lists
 // nothing.
 std::vector<std::wstring> ListFolderFiles(const std::wstring& folder);
+
+// How many logged files may wait for their deletion at any pumping point: about a frame's
+// worth, so the log never shows files as removed long before they are.
+constexpr size_t kPurgeLead = 256;
+
+// A folder whose files cannot be told apart from the user's own: a drive or share root, the
+// Windows or system folder, the profile, Desktop, Documents or a Program Files folder. A
+// temp path that names one is not purged.
+bool HoldsUsersOwnFiles(const std::wstring& folder);
+
+// Called on the deleting thread before each deletion; tests use it to slow the deletions.
+using DeletionHook = std::function<void()>;
+DeletionHook SetDeletionHook(DeletionHook hook);
 
 // Logs and deletes the files of one folder; the two tasks differ only in these
 // texts and in how the log names the folder.

@@ -50,6 +50,10 @@ struct FindTraits {
     static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
     static void close(HANDLE h) { FindClose(h); }
 };
+struct FileTraits {
+    static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
+    static void close(HANDLE h) { CloseHandle(h); }
+};
 struct RegKeyTraits {
     static HKEY invalid() { return nullptr; }
     static void close(HKEY h) { RegCloseKey(h); }
@@ -60,6 +64,7 @@ struct TaskMemTraits {
 };
 
 using UniqueHandleW = UniqueHandle<HANDLE, NullTraits<HANDLE, CloseHandle>>;
+using UniqueFile = UniqueHandle<HANDLE, FileTraits>; // from CreateFile
 using UniqueFind = UniqueHandle<HANDLE, FindTraits>;
 using UniqueFont = UniqueHandle<HFONT, GdiObjTraits<HFONT>>;
 using UniqueBitmap = UniqueHandle<HBITMAP, GdiObjTraits<HBITMAP>>;

@@ -98,12 +98,8 @@ void ResumeHeldRedraws(bool force) {
     }
 }
 
-void DoEvents() {
-    if (const PumpHook h = Hook()) // a copy: the hook may replace itself
-        h();
-    ResumeHeldRedraws(false);
-    if (Now() - LastEmptyQueue() < RecheckTicks())
-        return;
+namespace {
+void PumpPending() {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
@@ -113,6 +109,43 @@ void DoEvents() {
         Dispatch(msg);
     }
     LastEmptyQueue() = Now();
+}
+
+// Answers what other threads and programs sent, and paints; posted messages, input
+// among them, stay queued.
+void AnswerSentAndPaint() {
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
+        DispatchMessageW(&msg);
+}
+} // namespace
+
+void DoEvents() {
+    if (const PumpHook h = Hook()) // a copy: the hook may replace itself
+        h();
+    ResumeHeldRedraws(false);
+    if (Now() - LastEmptyQueue() < RecheckTicks())
+        return;
+    PumpPending();
+}
+
+void WaitPumping(void* wake, const std::function<bool()>& done, WaitInput input) {
+    const HANDLE event = static_cast<HANDLE>(wake);
+    const DWORD mask = input == WaitInput::Handle ? QS_ALLINPUT : QS_SENDMESSAGE | QS_PAINT;
+    while (!done()) {
+        const DWORD r = MsgWaitForMultipleObjectsEx(1, &event, kFrameMs, mask, 0);
+        if (input == WaitInput::Handle) {
+            if (const PumpHook h = Hook())
+                h();
+            ResumeHeldRedraws(false);
+            if (r == WAIT_OBJECT_0 + 1)
+                PumpPending();
+        } else {
+            ResumeHeldRedraws(false);
+            AnswerSentAndPaint();
+        }
+    }
 }
 
 PumpHook SetPumpHook(PumpHook hook) {

@@ -12,6 +12,15 @@ void DoEvents();
 using PumpHook = std::function<void()>;
 PumpHook SetPumpHook(PumpHook hook);
 
+// What a wait for other work does with the window's messages meanwhile.
+enum class WaitInput {
+    Handle, // every message, as at a pumping point
+    Leave,  // only sent messages and painting: clicks and keys stay queued
+};
+// Waits until done() holds, asking again whenever `wake` (an event handle) is signalled and
+// at least once a frame. The window keeps answering other programs and painting throughout.
+void WaitPumping(void* wake, const std::function<bool()>& done, WaitInput input);
+
 // Runs the program's message loop until WM_QUIT; returns its exit code.
 int RunMessageLoop();
 
