@@ -108,12 +108,13 @@ void SeedHistory(int n) {
                              nullptr);
 }
 
-double BareCacheLoop() {
+// The platform's own work alone: every entry found, deleted as it comes.
+double BareCacheLoop(const char* pattern) {
     std::vector<char> buf(1 << 16);
     auto* info = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(buf.data());
     const auto start = Clock::now();
     DWORD size = static_cast<DWORD>(buf.size());
-    HANDLE h = FindFirstUrlCacheEntryA(nullptr, info, &size);
+    HANDLE h = FindFirstUrlCacheEntryA(pattern, info, &size);
     if (h) {
         do {
             DeleteUrlCacheEntryA(info->lpszSourceUrlName);
@@ -199,7 +200,9 @@ int main(int argc, char** argv) {
     } else if (what == "purge-cache") {
         result = TimeRun(L"Temporary Internet Files");
     } else if (what == "bare-cache") {
-        result = BareCacheLoop();
+        result = BareCacheLoop(nullptr);
+    } else if (what == "bare-history") {
+        result = BareCacheLoop("Visited:");
     } else if (what == "seed-history") {
         SeedHistory(std::stoi(arg));
         result = 0;

@@ -120,8 +120,6 @@ start_wine_env() {
     # Debian's Wine does not look in its own font folder: Marlett (the caption buttons' symbols)
     # and Tahoma are found only in the prefix's Fonts folder.
     cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
-    # Comic Sans MS is not packaged for Debian; its nearest free relative stands in.
-    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Comic Sans MS' /d 'Comic Neue' /f >/dev/null 2>&1 || true
     if [ "${1:-}" != "use_display" ]; then
         # No window manager runs on the private server: without this, Wine waits two seconds
         # for one to acknowledge every window it hides.

@@ -15,5 +15,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         return pb::RunMessageLoop();
     } catch (const std::exception& e) {
         pb::ReportFatalError(e);
+        return 1;
     }
 }

@@ -1,5 +1,11 @@
 #include "TestSupport.h"
+#include "module/FolderPurge.h"
+#include "module/modMain.h"
 #include "platform/Pump.h"
+#include <shlobj.h>
+#include <wininet.h>
+#include <atomic>
+#include <thread>
 
 using namespace pbtest;
 
@@ -95,4 +101,129 @@ TEST_F(CleaningRun, NestedRunAtAPumpingPointCompletesBeforeTheOuterOne) {
     // The outer run goes on writing into the log the nested run left.
     EXPECT_EQ(LogLines().size(), 6u);
     EXPECT_FALSE(f.Shape1->Visible());
+}
+
+namespace {
+constexpr wchar_t kTypedUrls[] = L"Software\\Microsoft\\Internet Explorer\\TypedURLs";
+
+// One trace of each kind, for a run with every box ticked.
+struct Traces {
+    Traces() : temp(L"stagetemp"), tmp(temp.path()) {
+        SeedCacheEntry("http://stage.example/");
+        RegSetKeyValueW(HKEY_CURRENT_USER, kTypedUrls, L"url1", REG_SZ, L"x", 4);
+        SeedVisited("Visited: user@http://stage.example/");
+        recent = pb::GetSpecialFolder(CSIDL_RECENT) + L"\\stage.lnk";
+        CreateDirectoryW(pb::GetSpecialFolder(CSIDL_RECENT).c_str(), nullptr);
+        CloseHandle(
+            CreateFileW(recent.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        temp.File(L"stage.tmp");
+    }
+    ~Traces() { // what a run with fewer boxes left behind
+        DeleteFileW(recent.c_str());
+        DeleteUrlCacheEntryA("http://stage.example/");
+        DeleteUrlCacheEntryA("Visited: user@http://stage.example/");
+    }
+    Traces(const Traces&) = delete;
+    Traces& operator=(const Traces&) = delete;
+    // Which kinds are gone, by stage number (1 to 5).
+    std::vector<int> Gone() const {
+        std::vector<int> gone;
+        if (!InCache("http://stage.example/"))
+            gone.push_back(1);
+        if (!KeyExists(HKEY_CURRENT_USER, kTypedUrls))
+            gone.push_back(2);
+        if (!InCache("Visited: user@http://stage.example/"))
+            gone.push_back(3);
+        if (!Exists(recent))
+            gone.push_back(4);
+        if (!Exists(temp.path() + L"\\stage.tmp"))
+            gone.push_back(5);
+        return gone;
+    }
+    ScratchHkcu hkcu;
+    ScratchDir temp;
+    TempDirOverride tmp;
+    std::wstring recent;
+};
+
+// A browser window on a thread of its own: notes, when asked to close, what was still there.
+class BrowserWindow {
+  public:
+    explicit BrowserWindow(const Traces& traces) : traces_(traces) {
+        thread_ = std::thread([this] {
+            WNDCLASSW wc{};
+            wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+                auto* self = reinterpret_cast<BrowserWindow*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+                if (m == WM_CLOSE && self) {
+                    self->closes_.push_back(self->traces_.Gone());
+                    return 0; // stays, to be asked again
+                }
+                return DefWindowProcW(h, m, w, l);
+            };
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.lpszClassName = L"PurgeboxTestBrowser";
+            RegisterClassW(&wc);
+            window_ =
+                CreateWindowW(wc.lpszClassName, L"Start - Microsoft Internet Explorer",
+                              WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr, wc.hInstance, nullptr);
+            SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+            threadId_ = GetCurrentThreadId();
+            MSG msg;
+            while (GetMessageW(&msg, nullptr, 0, 0) > 0)
+                DispatchMessageW(&msg);
+            DestroyWindow(window_);
+        });
+        while (!threadId_)
+            Sleep(1);
+    }
+    ~BrowserWindow() {
+        PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+        thread_.join();
+    }
+    // What was gone at each request to close.
+    std::vector<std::vector<int>> Closes() {
+        DWORD_PTR ignored;
+        SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored); // all handled
+        return closes_;
+    }
+
+  private:
+    const Traces& traces_;
+    std::vector<std::vector<int>> closes_;
+    std::atomic<DWORD> threadId_{0};
+    HWND window_ = nullptr;
+    std::thread thread_;
+};
+
+void TickAll(pb::FrmMain& f) {
+    for (const auto* c : {&f.Check1, &f.Check2, &f.Check3, &f.Check4, &f.Check5})
+        c->SetValue(1);
+}
+} // namespace
+
+TEST_F(CleaningRun, StagesRunInTheirFixedOrderAndTheBarShowsMeanwhile) {
+    Traces traces;
+    std::vector<int> order;
+    pb::SetPumpHook([&] {
+        for (const int stage : traces.Gone())
+            if (std::find(order.begin(), order.end(), stage) == order.end())
+                order.push_back(stage);
+        EXPECT_TRUE(form().Shape1->Visible() && form().Shape2->Visible());
+    });
+    TickAll(form());
+    SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
+    pb::SetPumpHook({});
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4, 5}));
+}
+
+TEST_F(CleaningRun, TypedUrlAndHistoryTasksAskTheBrowserToCloseFirstAndWait) {
+    Traces traces;
+    BrowserWindow browser(traces);
+    form().Check2.SetValue(1);
+    form().Check4.SetValue(1);
+    const DWORD start = GetTickCount();
+    SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
+    EXPECT_GE(GetTickCount() - start, 400u); // two waits of 200 ms
+    // Each task asked before it removed anything: first nothing was gone, then the typed URLs.
+    EXPECT_EQ(browser.Closes(), (std::vector<std::vector<int>>{{}, {2}}));
 }

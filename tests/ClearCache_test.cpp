@@ -1,8 +1,12 @@
 #include "TestSupport.h"
+#include "history/HistoryCleanser.h"
+#include "history/VisitedStore.h"
 #include "module/CacheApi.h"
 #include "module/modMain.h"
+#include <algorithm>
 #include <map>
 #include <string>
+#include <thread>
 
 using namespace pbtest;
 
@@ -224,11 +228,53 @@ TEST_F(ScriptedCache, LargeEntriesGrowTheBufferInsteadOfEndingTheTask) {
     EXPECT_EQ(script.deleted.size(), 4u);
 }
 
+TEST_F(ScriptedCache, AnEntryAskingForGigabytesIsReportedAsAFailedCall) {
+    script.entries = {"http://a.example/", "http://corrupt.example/", "http://c.example/"};
+    script.entrySize = {{1, 0xFFFFFFF9}}; // rounds up past 32 bits
+    Run();
+    EXPECT_EQ(MessageTexts(), Texts{L"Error:  Unable to find the next cache entry - 122"});
+    EXPECT_EQ(script.deleted, Urls{"http://a.example/"});
+}
+
 TEST_F(ScriptedCache, AnErrorCodeLeftOverFromAnEarlierCallIsNotReadAsTheEnd) {
     script.entries = {"http://a.example/", "http://b.example/", "http://c.example/"};
     script.errorLeftByDelete = ERROR_NO_MORE_ITEMS;
     Run();
     EXPECT_EQ(script.deleted.size(), 3u);
+}
+
+TEST_F(ScriptedCache, TheWindowAnswersDuringTheTaskButTakesAClickOnlyAtTheNextPumpingPoint) {
+    static HWND main, list, hideLog;
+    static bool answered = false, barShown = false;
+    static float fill = 0;
+    static LRESULT linesDuringTask = 0;
+    main = form().hwnd(), list = form().List1.hwnd(), hideLog = form().Command4.hwnd();
+    api = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, CloseSearch};
+    api.FindFirstUrlCacheEntryA = [](LPCSTR, LPINTERNET_CACHE_ENTRY_INFOA, LPDWORD) -> HANDLE {
+        const pb::FrmMain& f = pb::MainForm();
+        barShown = f.Shape1->Visible() && f.Shape2->Visible();
+        fill = f.Shape2->WidthTwips();
+        PostMessageW(hideLog, BM_CLICK, 0, 0);
+        // Another program asks the window something while the task works.
+        std::thread other([] {
+            DWORD_PTR ignored;
+            answered = SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &ignored) != 0;
+        });
+        other.join();
+        Sleep(50);
+        linesDuringTask = SendMessageW(list, LB_GETCOUNT, 0, 0);
+        SetLastError(ERROR_NO_MORE_ITEMS);
+        return nullptr;
+    };
+    pb::SetCacheApi(&api);
+    form().Check1.SetValue(1);
+    SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
+    pb::SetCacheApi(nullptr);
+    EXPECT_TRUE(barShown);
+    EXPECT_EQ(fill, 5.0f); // the first task runs with the bar at its narrowest
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(linesDuringTask, 2); // the start lines: "&Hide Log" waited
+    EXPECT_EQ(LogLines().front(), L"     Purgebox is Idle..."); // taken after the task
 }
 
 using RealCache = MainWindowTest;
@@ -260,4 +306,19 @@ TEST_F(RealCache, EmptiesTheCacheButKeepsHistoryAndEntriesInUse) {
     EXPECT_FALSE(InCache("http://busy.example/"));
     EXPECT_TRUE(Messages().empty());
     DeleteUrlCacheEntryA("Visited: user@http://history.example/");
+}
+
+TEST_F(RealCache, TheCacheTaskAndTheHistoryStoreAgreeOnWhatAHistoryRecordIs) {
+    ASSERT_TRUE(SeedVisited("Visited:user@http://tight.example/"));
+    const bool lower = SeedVisited("visited: user@http://lower.example/");
+    pb::ClearCache();
+    EXPECT_TRUE(InCache("Visited:user@http://tight.example/")); // left to the history task
+    if (lower) {
+        EXPECT_FALSE(InCache("visited: user@http://lower.example/")); // not a history record
+    }
+    pb::HistoryCleanser history(pb::CreateVisitedStore());
+    EXPECT_TRUE(std::any_of(history.begin(), history.end(),
+                            [](const auto& e) { return e->URL() == L"http://tight.example/"; }));
+    history.Clear();
+    EXPECT_FALSE(InCache("Visited:user@http://tight.example/"));
 }

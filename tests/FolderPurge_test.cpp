@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "module/FolderPurge.h"
 #include "module/modMain.h"
+#include "platform/Handles.h"
 #include "platform/Pump.h"
 #include <algorithm>
 #include <shlobj.h>
@@ -238,17 +239,22 @@ TEST_F(MainWindowTest, UnixLinksStayWithTheirTargetsAlsoWhenSwappedInAfterTheLis
     const std::wstring links = fixtures + L"links", plain = links + L"\\b.txt";
     CloseHandle(CreateFileW(plain.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     TempDirOverride tmp(links);
-    // Once listed, the folder is swapped for one whose b.txt is a link too.
+    // Once listed, the folder is swapped for one whose b.txt is a link too, before any file
+    // is opened for its deletion.
+    const pb::UniqueHandleW swapped(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    pb::SetDeletionHook([&] { WaitForSingleObject(swapped.get(), 10000); });
     pb::SetPumpHook([&] {
         if (SendMessageW(form().File1.hwnd(), LB_GETCOUNT, 0, 0) == 2) {
             pb::SetPumpHook({});
-            ASSERT_TRUE(MoveFileW(links.c_str(), (fixtures + L"listed").c_str()));
-            ASSERT_TRUE(MoveFileW((fixtures + L"swap").c_str(), links.c_str()));
+            EXPECT_TRUE(MoveFileW(links.c_str(), (fixtures + L"listed").c_str()));
+            EXPECT_TRUE(MoveFileW((fixtures + L"swap").c_str(), links.c_str()));
+            SetEvent(swapped.get());
         }
     });
     form().Check5.SetValue(1);
     SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
     pb::SetPumpHook({});
+    pb::SetDeletionHook({});
     EXPECT_TRUE(Exists(fixtures + L"outside\\a.txt"));
     EXPECT_TRUE(Exists(fixtures + L"outside\\b.txt"));
     const auto lines = LogLines();

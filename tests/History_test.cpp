@@ -32,7 +32,8 @@ struct FakeRecord {
 struct FakeState {
     std::vector<FakeRecord> records;
     HRESULT enumResult = S_OK, filterResult = S_OK, deleteResult = S_OK, clearResult = S_OK;
-    int failNextAt = -1; // the n-th record fetched (0-based) fails
+    int failNextAt = -1;      // the n-th record fetched (0-based) fails
+    bool throwInNext = false; // as an allocation failure while reading would
     std::vector<std::wstring> deleted, added;
     std::vector<std::pair<bool, std::wstring>> filters; // (given, prefix)
     DWORD lastFilterFlags = 0;
@@ -49,6 +50,8 @@ class FakeEnum final : public TestObject<IEnumSTATURL> {
     explicit FakeEnum(FakeState& s) : s_(s) {}
     HRESULT STDMETHODCALLTYPE Next(ULONG, LPSTATURL out, ULONG* fetched) override {
         *fetched = 0;
+        if (s_.throwInNext)
+            throw std::bad_alloc();
         while (pos_ < s_.records.size() && s_.records[pos_].url.rfind(prefix_, 0) != 0)
             ++pos_;
         if (static_cast<int>(served_) == s_.failNextAt)
@@ -244,6 +247,13 @@ TEST_F(FakeHistory, FailuresLeaveTheListAsDocumented) {
 
     state.enumResult = E_FAIL;
     EXPECT_EQ(ErrorOf([&] { Make(); }), E_FAIL); // creation fails with the store
+}
+
+TEST_F(FakeHistory, AnErrorOnTheReadingThreadIsRaisedToWhoeverUsesTheList) {
+    state.throwInNext = true;
+    HistoryCleanser h(pb::ComPtr<IUrlHistoryStg2>::attach(new FakeStore(state)), {});
+    EXPECT_THROW(h.Count(), std::bad_alloc);
+    EXPECT_EQ(h.Count(), 0); // raised once; the list stays empty
 }
 
 TEST_F(FakeHistory, DatesAreLocalAutomationDatesOrZero) {

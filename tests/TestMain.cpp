@@ -11,6 +11,7 @@ void FailLoudly(const std::wstring& message) {
     // dialog.
     std::fwprintf(stderr, L"FATAL: unhandled error reached the top level: %ls\n", message.c_str());
     std::fflush(stderr);
+    ADD_FAILURE() << "an error reached the top-level handler";
 }
 } // namespace
 

@@ -1,4 +1,6 @@
 #include "TestSupport.h"
+#include "platform/Pump.h"
+#include "platform/Errors.h"
 #include "forms/Twips.h"
 #include "module/modMain.h"
 #include <cstring>
@@ -168,4 +170,17 @@ TEST_F(Tray, TheWindowKeepsItsDesignedClientArea) {
     pb::OverrideScreenDpi(120);
     SetWindowPos(form().hwnd(), nullptr, 0, 0, 300, 300, SWP_NOMOVE | SWP_NOZORDER);
     ExpectDesignClientSize();
+}
+
+TEST_F(Tray, AnErrorThatEndsTheProgramFromTheTrayLeavesNoIcon) {
+    SendMessageW(form().Command3.hwnd(), BM_CLICK, 0, 0);
+    ASSERT_TRUE(IconPresent());
+    static std::wstring reported;
+    const pb::FatalHook usual = pb::SetFatalHook([](const std::wstring& m) { reported = m; });
+    pb::SetPumpHook([] { throw std::runtime_error("the store failed"); });
+    Pick(L"Clean Now!");
+    pb::SetPumpHook({});
+    pb::SetFatalHook(usual);
+    EXPECT_EQ(reported, L"the store failed");
+    EXPECT_FALSE(IconPresent());
 }

@@ -1,5 +1,7 @@
 #include "forms/Form.h"
+#include "forms/FormFont.h"
 #include "platform/Pump.h"
+#include <algorithm>
 #include <stdexcept>
 
 namespace pb {
@@ -8,14 +10,6 @@ namespace {
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
-
-HFONT CreateFormFont() {
-    // "Comic Sans MS" 8.25 points at the screen's resolution.
-    const int height = -MulDiv(825, ScreenDpi(), 7200);
-    return CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_SCRIPT, L"Comic Sans MS");
-}
 
 SIZE OuterSize(double clientWidthTwips, double clientHeightTwips) {
     RECT rc{0, 0, TwipsToPixels(clientWidthTwips), TwipsToPixels(clientHeightTwips)};
@@ -68,12 +62,17 @@ void Form::KeepDesignSize() {
 
 std::unique_ptr<Graphic> Form::MakeGraphic(Graphic::Kind kind, int id, const wchar_t* text,
                                            const TwipRect& rc, bool visible) {
-    return std::make_unique<Graphic>(kind, hwnd_, id, text, rc, visible, this, font_.get());
+    auto graphic = std::make_unique<Graphic>(kind, hwnd_, id, text, rc, visible, this, font_.get());
+    tabOrder_.push_back(graphic->hwnd());
+    return graphic;
 }
 
 HWND Form::MakeControl(const wchar_t* cls, const wchar_t* text, DWORD style, const TwipRect& rc,
                        int id, DWORD exStyle) {
-    return CreateChildControl(hwnd_, cls, text, style, exStyle, rc.ToPixels(), id, font_.get());
+    const HWND h =
+        CreateChildControl(hwnd_, cls, text, style, exStyle, rc.ToPixels(), id, font_.get());
+    tabOrder_.push_back(h);
+    return h;
 }
 
 void Form::PaintBackdrop(HDC dc, const RECT& rcInForm, const Graphic* above) {
@@ -89,8 +88,36 @@ void Form::PaintBackdrop(HDC dc, const RECT& rcInForm, const Graphic* above) {
     }
 }
 
+// Tab and Shift+Tab follow the creation order, as designed, also where a control was raised
+// above another that it overlaps (the dialog manager would follow the z-order).
+bool Form::MoveFocusByTab(const MSG& key) {
+    const HWND focus = GetFocus();
+    if (!focus || !IsChild(hwnd_, focus) ||
+        (SendMessageW(focus, WM_GETDLGCODE, VK_TAB, reinterpret_cast<LPARAM>(&key)) & DLGC_WANTTAB))
+        return false;
+    HWND from = focus;
+    while (GetParent(from) != hwnd_)
+        from = GetParent(from);
+    const auto at = std::find(tabOrder_.begin(), tabOrder_.end(), from);
+    if (at == tabOrder_.end())
+        return false;
+    const bool back = GetKeyState(VK_SHIFT) < 0;
+    const size_t n = tabOrder_.size(), i = static_cast<size_t>(at - tabOrder_.begin());
+    for (size_t k = 1; k < n; ++k) {
+        const HWND next = tabOrder_[back ? (i + n - k) % n : (i + k) % n];
+        if (IsWindowVisible(next) && IsWindowEnabled(next) &&
+            (GetWindowLongW(next, GWL_STYLE) & WS_TABSTOP)) {
+            SetFocus(next);
+            return true;
+        }
+    }
+    return false;
+}
+
 LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
+    case kMsgTabKey:
+        return MoveFocusByTab(*reinterpret_cast<const MSG*>(lp));
     case WM_CTLCOLORSTATIC: {
         // Check boxes and read-only text sit on the white form.
         HDC dc = reinterpret_cast<HDC>(wp);

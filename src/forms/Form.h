@@ -23,6 +23,8 @@ class Form : public Window, public Backdrop {
                                          const TwipRect& rc, bool visible);
     HWND MakeControl(const wchar_t* cls, const wchar_t* text, DWORD style, const TwipRect& rc,
                      int id, DWORD exStyle = 0);
+    // Controls made otherwise take their place in the tab order here.
+    void AddToTabOrder(HWND control) { tabOrder_.push_back(control); }
     // Pictures that lie under transparent controls.
     void AddBackdropImage(const Graphic* image) { backdropImages_.push_back(image); }
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -30,12 +32,14 @@ class Form : public Window, public Backdrop {
 
   private:
     void PaintBackdrop(HDC dc, const RECT& rcInForm, const Graphic* above) override;
+    bool MoveFocusByTab(const MSG& key);
 
     UniqueFont font_;
     UniqueBrush white_;
     UniqueIcon icon_, smallIcon_;
     double clientWidthTwips_ = 0, clientHeightTwips_ = 0;
     std::vector<const Graphic*> backdropImages_;
+    std::vector<HWND> tabOrder_; // the creation order, whatever the z-order
 };
 
 } // namespace pb

@@ -145,6 +145,8 @@ LRESULT Graphic::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         EndPaint(hwnd_, &ps);
         return 0;
     }
+    case WM_GETFONT:
+        return reinterpret_cast<LRESULT>(font_);
     case WM_GETTEXT:
     case WM_GETTEXTLENGTH:
         if (heldText_)

@@ -2,11 +2,13 @@
 #include "forms/frmAbout.h"
 #include "module/Site.h"
 #include "module/modMain.h"
+#include "platform/Errors.h"
 #include "platform/MessageBox.h"
 #include "platform/Pump.h"
 #include "platform/Text.h"
 #include "resources/resource.h"
 #include <oleauto.h>
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -133,6 +135,7 @@ void FrmMain::Load() {
         bitmaps_[i].reset(static_cast<HBITMAP>(
             LoadImageW(inst, MAKEINTRESOURCEW(ids[i]), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+    SetFatalCleanup(&DeleteTrayIcon); // an error that ends the program leaves no icon behind
     CreateForm(kClassName, kCaption, 7800, 6855, IDI_APP);
     SetMessageBoxOwner(hwnd_);
     CreateControls();
@@ -169,13 +172,23 @@ void FrmMain::CreateControls() {
                     {4320, 2160, 3375, 2760}, idList1, WS_EX_CLIENTEDGE));
     Command3 =
         WindowRef(MakeControl(L"BUTTON", L"&Close", button, {6360, 5040, 1335, 375}, idCommand3));
-    Text1 = WindowRef(MakeControl(
-        L"EDIT", L"", WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
-        {4320, 2520, 3375, 2175}, idText1, WS_EX_CLIENTEDGE));
+    Text1 = WindowRef(MakeControl(L"EDIT", L"",
+                                  WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+                                  {4320, 2520, 3375, 2175}, idText1, WS_EX_CLIENTEDGE));
     Command4 = WindowRef(MakeControl(L"BUTTON", L"&Hide Log", WS_TABSTOP | BS_PUSHBUTTON,
                                      {4920, 5040, 1335, 375}, idCommand4));
     imgGo = MakeGraphic(Graphic::Kind::PictureBox, idImgGo, L"", {4200, 4200, 3495, 375}, true);
     SetWindowLongW(imgGo->hwnd(), GWL_STYLE, GetWindowLongW(imgGo->hwnd(), GWL_STYLE) | WS_TABSTOP);
+    // The option picture lies over the description box's lower edge: it goes above the box
+    // (the tab order keeps to the creation order), and the description wraps above it.
+    SetWindowPos(imgGo->hwnd(), GetWindow(Text1.hwnd(), GW_HWNDPREV), 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    RECT picture, text;
+    GetWindowRect(imgGo->hwnd(), &picture);
+    MapWindowPoints(nullptr, Text1.hwnd(), reinterpret_cast<POINT*>(&picture), 2);
+    SendMessageW(Text1.hwnd(), EM_GETRECT, 0, reinterpret_cast<LPARAM>(&text));
+    text.bottom = std::min(text.bottom, picture.top);
+    SendMessageW(Text1.hwnd(), EM_SETRECTNP, 0, reinterpret_cast<LPARAM>(&text));
     CreateBanner();
 
     Label1[0] = MakeGraphic(Graphic::Kind::Label, idLabel1 + 0, L"Purgebox Website",
@@ -235,6 +248,7 @@ void FrmMain::CreateBanner() {
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(idWebBrowser1)),
                              GetModuleHandleW(nullptr), nullptr);
     WebBrowser1 = WindowRef(h);
+    AddToTabOrder(h);
 }
 
 void FrmMain::NavigateBanner(const std::wstring& address) {

@@ -1,7 +1,9 @@
 #include "history/HistoryCleanser.h"
 #include "history/VisitedStore.h"
 #include "platform/Errors.h"
+#include "platform/Pump.h"
 #include <shlguid.h>
+#include <exception>
 #include <stdexcept>
 #include <thread>
 
@@ -13,11 +15,13 @@ struct HistoryCleanser::Reading {
     bool listed = false; // the enumeration began: its entries replace the list
     HRESULT hr = S_OK;
     const char* call = nullptr; // the store call that failed
+    std::exception_ptr error;   // anything else that ended the reading on its own thread
 };
 
 struct HistoryCleanser::FirstReading {
-    std::atomic<bool> stop{false};
+    std::atomic<bool> stop{false}, done{false};
     Reading result;
+    UniqueHandleW finished{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     std::thread thread; // last: starts once the rest is ready
 };
 
@@ -46,10 +50,29 @@ HistoryCleanser::HistoryCleanser(std::function<void()> whenRead)
     // Ours is free-threaded. Under Wine each record costs a look into the cache index, about
     // half a millisecond: 20,000 records would keep the window from showing for ten seconds.
     mUrlHistory = CreateVisitedStore();
+    StartReading(std::move(whenRead));
+}
+
+HistoryCleanser::HistoryCleanser(ComPtr<IUrlHistoryStg2> store, std::function<void()> whenRead)
+    : mUrlHistory(std::move(store)) {
+    if (!mUrlHistory)
+        throw HResultError(E_POINTER, "Opening the URL history");
+    StartReading(std::move(whenRead));
+}
+
+void HistoryCleanser::StartReading(std::function<void()> whenRead) {
+    freeThreaded_ = true;
     firstReading_ = std::make_unique<FirstReading>();
     FirstReading& first = *firstReading_;
     first.thread = std::thread([&first, store = mUrlHistory.get(), whenRead = std::move(whenRead)] {
-        first.result = Read(store, nullptr, 0, &first.stop);
+        try {
+            first.result = Read(store, nullptr, 0, &first.stop);
+        } catch (...) { // raised on the window's thread, where the top-level handler is
+            first.result = Reading{};
+            first.result.error = std::current_exception();
+        }
+        first.done = true;
+        SetEvent(first.finished.get());
         if (whenRead)
             whenRead();
     });
@@ -102,6 +125,8 @@ HistoryCleanser::Reading HistoryCleanser::Read(IUrlHistoryStg2* store, const wch
 }
 
 void HistoryCleanser::Take(Reading reading) const {
+    if (reading.error)
+        std::rethrow_exception(reading.error);
     if (reading.listed)
         mEntries = std::move(reading.entries);
     ThrowIfFailed(reading.hr, reading.call);
@@ -110,7 +135,10 @@ void HistoryCleanser::Take(Reading reading) const {
 void HistoryCleanser::Settle() const {
     if (!firstReading_)
         return;
-    firstReading_->thread.join();
+    FirstReading& first = *firstReading_;
+    WaitPumping(
+        first.finished.get(), [&] { return first.done.load(); }, WaitInput::Leave);
+    first.thread.join();
     Reading reading = std::move(firstReading_->result);
     firstReading_.reset();
     Take(std::move(reading));
@@ -119,8 +147,19 @@ void HistoryCleanser::Settle() const {
 void HistoryCleanser::Refresh(const std::optional<std::wstring>& URLStartsWith,
                               std::int32_t Flags) {
     Settle();
-    Take(Read(mUrlHistory.get(), URLStartsWith ? URLStartsWith->c_str() : nullptr,
-              static_cast<DWORD>(Flags), nullptr));
+    Reading reading;
+    Aside([&] {
+        reading = Read(mUrlHistory.get(), URLStartsWith ? URLStartsWith->c_str() : nullptr,
+                       static_cast<DWORD>(Flags), nullptr);
+    });
+    Take(std::move(reading));
+}
+
+void HistoryCleanser::Aside(const std::function<void()>& work) const {
+    if (freeThreaded_)
+        RunAside(work);
+    else
+        work(); // the system's store keeps to the thread that made it
 }
 
 std::int32_t HistoryCleanser::Count() const {
@@ -171,7 +210,9 @@ void HistoryCleanser::DeleteURL(const std::wstring& URL, std::int32_t Flags) {
 
 void HistoryCleanser::Clear() {
     Settle();
-    ThrowIfFailed(mUrlHistory->ClearHistory(), "IUrlHistoryStg2::ClearHistory");
+    HRESULT hr = S_OK;
+    Aside([&] { hr = mUrlHistory->ClearHistory(); });
+    ThrowIfFailed(hr, "IUrlHistoryStg2::ClearHistory");
     Refresh();
 }
 

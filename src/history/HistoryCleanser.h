@@ -23,6 +23,8 @@ class HistoryCleanser {
     explicit HistoryCleanser(std::function<void()> whenRead = {});
     // Uses the given store; reads all of it before returning.
     explicit HistoryCleanser(ComPtr<IUrlHistoryStg2> store);
+    // Uses the given free-threaded store, read on a thread of its own as above.
+    HistoryCleanser(ComPtr<IUrlHistoryStg2> store, std::function<void()> whenRead);
     ~HistoryCleanser();
     HistoryCleanser(const HistoryCleanser&) = delete;
     HistoryCleanser& operator=(const HistoryCleanser&) = delete;
@@ -49,10 +51,15 @@ class HistoryCleanser {
     struct FirstReading;
     static Reading Read(IUrlHistoryStg2* store, const wchar_t* prefix, DWORD flags,
                         const std::atomic<bool>* stop);
+    void StartReading(std::function<void()> whenRead);
     void Take(Reading reading) const;
     size_t Position(std::int32_t Index) const;
 
+    // Runs a long store call off the window's thread where the store allows it.
+    void Aside(const std::function<void()>& work) const;
+
     ComPtr<IUrlHistoryStg2> mUrlHistory;
+    bool freeThreaded_ = false; // ours: any thread may call it
     // Both complete the first reading on first use, hence mutable.
     mutable std::vector<EntryPtr> mEntries;
     mutable std::unique_ptr<FirstReading> firstReading_;

@@ -2,14 +2,13 @@
 #include "platform/CacheEntryBuffer.h"
 #include "platform/RefCounted.h"
 #include "platform/Text.h"
+#include <algorithm>
 #include <string>
 #include <vector>
 
 namespace pb {
 
 namespace {
-
-constexpr char kPrefix[] = "Visited: ";
 
 struct VisitedRecord {
     std::string key; // the cache entry's own name: "Visited: user@url"
@@ -29,17 +28,19 @@ HRESULT ReadVisited(std::vector<VisitedRecord>& out) {
     out.clear();
     CacheEntryBuffer buffer;
     DWORD err = 0;
-    HANDLE search = buffer.First(&FindFirstUrlCacheEntryA, "Visited:", err);
+    HANDLE search = buffer.First(&FindFirstUrlCacheEntryA, kHistoryEntryPrefix, err);
     if (!search)
         return err == ERROR_NO_MORE_ITEMS || err == 0 ? S_OK : HRESULT_FROM_WIN32(err);
     do {
         const INTERNET_CACHE_ENTRY_INFOA* e = buffer.info();
-        const std::string key = e->lpszSourceUrlName ? e->lpszSourceUrlName : "";
-        if (key.rfind(kPrefix, 0) == 0) {
-            // The user name cannot hold '@'; the address after it may.
-            const size_t at = key.find('@', sizeof kPrefix - 1);
+        if (IsHistoryEntryName(e->lpszSourceUrlName)) {
+            const std::string key = e->lpszSourceUrlName;
+            // "Visited: user@url": the user name cannot hold '@'; the address after it may.
+            const size_t start =
+                std::min(key.find_first_not_of(' ', sizeof kHistoryEntryPrefix - 1), key.size());
+            const size_t at = key.find('@', start);
             const std::string url =
-                at == std::string::npos ? key.substr(sizeof kPrefix - 1) : key.substr(at + 1);
+                at == std::string::npos ? key.substr(start) : key.substr(at + 1);
             std::string title;
             if (e->lpHeaderInfo && e->dwHeaderInfoSize)
                 title.assign(e->lpHeaderInfo, strnlen(e->lpHeaderInfo, e->dwHeaderInfoSize));
@@ -145,7 +146,8 @@ class VisitedStore final : public RefCounted<IUrlHistoryStg2> {
     HRESULT STDMETHODCALLTYPE AddUrl(LPCOLESTR url, LPCOLESTR title, DWORD flags) override {
         if (!url || !*url)
             return E_INVALIDARG;
-        const std::string key = kPrefix + CurrentUser() + "@" + Narrow(url, CP_UTF8);
+        const std::string key =
+            std::string(kHistoryEntryPrefix) + " " + CurrentUser() + "@" + Narrow(url, CP_UTF8);
         std::string header = title ? Narrow(title, CP_UTF8) : std::string();
         FILETIME now, never{};
         GetSystemTimeAsFileTime(&now);

@@ -1,11 +1,12 @@
 #include "module/modMain.h"
+#include "platform/Pump.h"
 #include <windows.h>
 
 namespace pb {
 
 void CleanHistory() {
     CloseBrowserWindows();
-    Sleep(200); // the browser keeps the history open while it runs
+    SleepAnswering(200); // the browser keeps the history open while it runs
     gCleanser->Clear();
 }
 

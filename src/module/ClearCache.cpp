@@ -3,6 +3,7 @@
 #include "platform/CacheEntryBuffer.h"
 #include "platform/Handles.h"
 #include "platform/MessageBox.h"
+#include "platform/Pump.h"
 #include <string>
 
 namespace pb {
@@ -15,10 +16,8 @@ namespace {
 
 const CacheApi* gApi = nullptr;
 
-constexpr char kHistoryPrefix[] = "Visited:";
-
 void Report(const wchar_t* text, DWORD code) {
-    ShowMessage(text + std::to_wstring(code), L"Purgebox", MB_OK);
+    OnWindowThread([&] { ShowMessage(text + std::to_wstring(code), L"Purgebox", MB_OK); });
 }
 
 // Closes a cache search when its phase ends, however it ends.
@@ -36,11 +35,6 @@ class CacheSearch {
     const CacheApi& api_;
     HANDLE h_;
 };
-
-bool IsHistoryEntry(const char* url) {
-    return url && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, url, sizeof kHistoryPrefix - 1,
-                                 kHistoryPrefix, sizeof kHistoryPrefix - 1) == CSTR_EQUAL;
-}
 
 // Phase 1. Returns false when a failure ends the whole task.
 bool DeleteCacheGroups(const CacheApi& api) {
@@ -88,7 +82,7 @@ void DeleteCacheEntries(const CacheApi& api) {
     CacheSearch guard(api, search);
     do {
         const char* url = buffer.info()->lpszSourceUrlName;
-        if (url && !IsHistoryEntry(url)) {
+        if (url && !IsHistoryEntryName(url)) {
             SetLastError(0);
             api.DeleteUrlCacheEntryA(url); // an entry in use stays; the others still go
         }
@@ -133,8 +127,12 @@ void SetCacheApi(const CacheApi* api) {
 
 void ClearCache() {
     const CacheApi& api = CurrentCacheApi();
-    if (DeleteCacheGroups(api))
-        DeleteCacheEntries(api);
+    // A large cache takes seconds (under Wine about a millisecond an entry): the window keeps
+    // answering and painting meanwhile, and the task stays free of pumping points.
+    RunAside([&] {
+        if (DeleteCacheGroups(api))
+            DeleteCacheEntries(api);
+    });
 }
 
 } // namespace pb

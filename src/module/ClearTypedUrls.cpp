@@ -1,11 +1,12 @@
 #include "module/modMain.h"
+#include "platform/Pump.h"
 #include <windows.h>
 
 namespace pb {
 
 void ClearTypedUrls() {
     CloseBrowserWindows();
-    Sleep(200); // give the browser windows a moment to close and let go of the key
+    SleepAnswering(200); // give the browser windows a moment to close and let go of the key
     const LSTATUS rc =
         RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\TypedURLs");
     // A key that is already gone is as clean as one just deleted.

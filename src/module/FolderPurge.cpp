@@ -123,43 +123,52 @@ DeletionHook& TheDeletionHook() {
     return hook;
 }
 
-// Deletes one listed file, but only if what it opens is that very entry of the folder: not
-// a link's target elsewhere (Wine shows a link made on the Unix side as a plain file, and
-// deleting through it deletes its target), nor a folder or a hidden or system file put there
-// since the listing. A Windows link is opened as itself and goes as a link.
-Outcome DeleteEntry(const std::wstring& folderFinal, const std::wstring& folder,
-                    const std::wstring& name) {
-    const UniqueFile file(
-        CreateFileW(LongPath(folder + L"\\" + name).c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!file) {
-        const DWORD error = GetLastError();
+// One listed file, opened for its deletion, or what became of it already.
+struct Opened {
+    UniqueFile file;
+    Outcome outcome = Outcome::Kept; // when there is no file to delete
+};
+
+// Opens one listed file for its deletion, but only if what it opens is that very entry of the
+// folder: not a link's target elsewhere (Wine shows a link made on the Unix side as a plain
+// file, and deleting through it deletes its target). A Windows link opens as itself and goes
+// as a link; a folder put there since the listing does not open at all (no backup semantics).
+Opened OpenEntry(const std::wstring& folderFinal, const std::wstring& folder,
+                 const std::wstring& name) {
+    Opened entry;
+    entry.file.reset(CreateFileW(LongPath(folder + L"\\" + name).c_str(), DELETE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!entry.file) {
         // Gone already, perhaps by a nested run.
-        return error == ERROR_FILE_NOT_FOUND ? Outcome::Removed : Outcome::Kept;
+        if (GetLastError() == ERROR_FILE_NOT_FOUND)
+            entry.outcome = Outcome::Removed;
+    } else if (folderFinal.empty() || !IsEntry(FinalPathOf(entry.file.get()), folderFinal, name)) {
+        entry.file.reset();
     }
-    FILE_BASIC_INFO basic{};
-    constexpr DWORD kSkipped =
-        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    if (folderFinal.empty() ||
-        !GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic) ||
-        (basic.FileAttributes & kSkipped) || !IsEntry(FinalPathOf(file.get()), folderFinal, name))
-        return Outcome::Kept;
-    FILE_DISPOSITION_INFO dispose{TRUE};
-    return SetFileInformationByHandle(file.get(), FileDispositionInfo, &dispose, sizeof dispose)
-               ? Outcome::Removed
-               : Outcome::Kept;
+    return entry;
 }
 
-// Deletes the listed files on a thread of its own, in list order, each only once the log
-// holds its line. Under Wine a deletion and a pump each cost a round trip to the server;
-// side by side, a purge takes about the time of its deletions instead of their sum with
-// the pumps and log lines.
+Outcome Delete(Opened& entry) {
+    if (!entry.file)
+        return entry.outcome;
+    FILE_DISPOSITION_INFO dispose{TRUE};
+    const bool marked =
+        SetFileInformationByHandle(entry.file.get(), FileDispositionInfo, &dispose, sizeof dispose);
+    entry.file.reset(); // the file goes with its last handle
+    return marked ? Outcome::Removed : Outcome::Kept;
+}
+
+// Deletes the listed files in list order, each only once the log holds its line, on two
+// threads of its own: one opens and checks the files a little ahead, the other deletes them.
+// Under Wine every call is a round trip to the server; side by side, a purge takes about the
+// time of the slower half of its deletions instead of their sum with the pumps and log lines.
 class Deleter {
   public:
     Deleter(const std::wstring& folder, const std::vector<std::wstring>& names)
-        : folder_(folder), folderFinal_(FinalPath(folder)), names_(names),
-          progress_(CreateEventW(nullptr, FALSE, FALSE, nullptr)), thread_([this] { Run(); }) {}
+        : folder_(folder), folderFinal_(FinalPath(folder)), names_(names), opened_(names.size()),
+          progress_(CreateEventW(nullptr, FALSE, FALSE, nullptr)), opener_([this] { OpenAhead(); }),
+          deleter_([this] { DeleteReleased(); }) {}
     Deleter(const Deleter&) = delete;
     Deleter& operator=(const Deleter&) = delete;
     // Also on the way out of an error: what was logged goes, nothing else.
@@ -170,7 +179,7 @@ class Deleter {
         {
             Exclusive hold(lock_);
             released_ = count;
-            WakeConditionVariable(&changed_);
+            WakeAllConditionVariable(&changed_);
         }
         // The log runs ahead of the deletions by a frame's worth of files at the most.
         if (count - done_ >= kPurgeLead)
@@ -185,14 +194,14 @@ class Deleter {
     }
     // No more files are released: waits until the released ones are tried.
     void Finish() {
-        if (!thread_.joinable())
-            return;
         {
             Exclusive hold(lock_);
             finished_ = true;
-            WakeConditionVariable(&changed_);
+            WakeAllConditionVariable(&changed_);
         }
-        thread_.join();
+        for (std::thread* t : {&opener_, &deleter_})
+            if (t->joinable())
+                t->join();
     }
     size_t removed() const { return removed_; }
     size_t kept() const { return kept_; }
@@ -209,20 +218,48 @@ class Deleter {
         SRWLOCK& lock_;
     };
 
-    // Waits until file i may go; false once no more will.
-    bool MayDelete(size_t i) {
+    // Files are opened at most this far beyond the released ones.
+    static constexpr size_t kOpenAhead = 64;
+
+    // Waits until `ready` holds; it is asked with the lock held.
+    template <typename Pred> void WaitUntil(Pred ready) {
         Exclusive hold(lock_);
-        while (released_ <= i && !finished_)
+        while (!ready())
             SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
-        return released_ > i;
     }
 
-    void Run() {
+    void OpenAhead() {
         const DeletionHook hook = TheDeletionHook(); // a copy: tests may replace it meanwhile
-        for (size_t i = 0; i < names_.size() && MayDelete(i); ++i) {
+        for (size_t i = 0; i < names_.size(); ++i) {
+            bool needed = false;
+            WaitUntil([&] {
+                needed = i < released_ || (!finished_ && i < released_ + kOpenAhead);
+                return needed || finished_;
+            });
+            if (!needed)
+                break;
             if (hook)
                 hook();
-            if (DeleteEntry(folderFinal_, folder_, names_[i]) == Outcome::Removed)
+            opened_[i] = OpenEntry(folderFinal_, folder_, names_[i]);
+            Exclusive hold(lock_);
+            openedCount_ = i + 1;
+            WakeAllConditionVariable(&changed_);
+        }
+        Exclusive hold(lock_);
+        openerDone_ = true;
+        WakeAllConditionVariable(&changed_);
+    }
+
+    void DeleteReleased() {
+        for (size_t i = 0; i < names_.size(); ++i) {
+            bool go = false;
+            WaitUntil([&] {
+                go = i < released_ && i < openedCount_;
+                return go || (finished_ && i >= released_) || (openerDone_ && i >= openedCount_);
+            });
+            if (!go)
+                return;
+            if (Delete(opened_[i]) == Outcome::Removed)
                 ++removed_;
             else
                 ++kept_;
@@ -234,13 +271,14 @@ class Deleter {
     static constexpr size_t kNever = SIZE_MAX;
     const std::wstring folder_, folderFinal_;
     const std::vector<std::wstring>& names_;
+    std::vector<Opened> opened_; // slot i is the opener's until openedCount_ passes it
     SRWLOCK lock_ = SRWLOCK_INIT;
     CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
-    size_t released_ = 0; // guarded by lock_
-    bool finished_ = false;
+    size_t released_ = 0, openedCount_ = 0; // guarded by lock_, as are the flags
+    bool finished_ = false, openerDone_ = false;
     std::atomic<size_t> removed_{0}, kept_{0}, done_{0}, wakeAt_{kNever};
     const UniqueHandleW progress_;
-    std::thread thread_; // last: starts once the rest is ready
+    std::thread opener_, deleter_; // last: they start once the rest is ready
 };
 
 } // namespace
@@ -301,6 +339,7 @@ std::vector<std::wstring> ListFolderFiles(const std::wstring& folder) {
     do {
         if (IsListable(fd))
             names.emplace_back(fd.cFileName);
+        KeepAnswering(); // a large folder takes a while to list
     } while (FindNextFileW(find.get(), &fd));
     return names;
 }
@@ -317,8 +356,10 @@ void PurgeFolder(const std::wstring& folder, const std::wstring& shown, const Pu
     const ListBox& file1 = MainForm().File1;
     file1.Clear();
     SendMessageW(file1.hwnd(), LB_INITSTORAGE, names.size(), names.size() * 32 * sizeof(wchar_t));
-    for (const std::wstring& name : names)
+    for (const std::wstring& name : names) {
         SendMessageW(file1.hwnd(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+        KeepAnswering();
+    }
 
     LogSelection selection;
     Deleter deleter(folder, names);

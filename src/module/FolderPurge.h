@@ -23,7 +23,8 @@ constexpr size_t kPurgeLead = 256;
 // temp path that names one is not purged.
 bool HoldsUsersOwnFiles(const std::wstring& folder);
 
-// Called on the deleting thread before each deletion; tests use it to slow the deletions.
+// Called on a deleting thread before each file is opened for its deletion; tests use it to
+// hold the deletions back.
 using DeletionHook = std::function<void()>;
 DeletionHook SetDeletionHook(DeletionHook hook);
 

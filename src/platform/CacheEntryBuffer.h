@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <wininet.h>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace pb {
@@ -11,6 +12,10 @@ namespace pb {
 class CacheEntryBuffer {
   public:
     static constexpr DWORD kInitialSize = 2048;
+    // No sound entry comes near this (an address, a file name and headers): a corrupt index
+    // asking for more ends the search with error 122, as a failed call, instead of hanging
+    // the search or running out of memory.
+    static constexpr DWORD kMaxSize = 1 << 20;
 
     CacheEntryBuffer() : words_(kInitialSize / sizeof(std::uint64_t)) {}
     INTERNET_CACHE_ENTRY_INFOA* info() {
@@ -21,9 +26,9 @@ class CacheEntryBuffer {
     DWORD size() const { return static_cast<DWORD>(words_.size() * sizeof(std::uint64_t)); }
     // True when the buffer grew to what the call asked for, so the call is worth repeating.
     bool GrowTo(DWORD needed) {
-        if (needed <= size())
+        if (needed <= size() || needed > kMaxSize)
             return false;
-        words_.resize((needed + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t));
+        words_.resize(needed / sizeof(std::uint64_t) + (needed % sizeof(std::uint64_t) != 0));
         return true;
     }
 
@@ -54,5 +59,13 @@ class CacheEntryBuffer {
   private:
     std::vector<std::uint64_t> words_;
 };
+
+// A record of the browser's history: WinInet keeps those as entries named "Visited: ...".
+// The cache task leaves them to the history task, and the history store reads exactly these.
+constexpr char kHistoryEntryPrefix[] = "Visited:";
+inline bool IsHistoryEntryName(const char* name) {
+    constexpr size_t n = sizeof kHistoryEntryPrefix - 1;
+    return name && strnlen(name, n) == n && std::memcmp(name, kHistoryEntryPrefix, n) == 0;
+}
 
 } // namespace pb

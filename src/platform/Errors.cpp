@@ -2,11 +2,13 @@
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 #include <cstdio>
+#include <utility>
 
 namespace pb {
 
 namespace {
 FatalHook gFatalHook = nullptr;
+void (*gFatalCleanup)() = nullptr;
 
 std::string Describe(HRESULT hr, const std::string& where) {
     char code[16];
@@ -14,13 +16,15 @@ std::string Describe(HRESULT hr, const std::string& where) {
     return where + " failed with HRESULT " + code;
 }
 
-[[noreturn]] void Fatal(const std::wstring& message) {
+void Fatal(const std::wstring& message) {
+    if (gFatalCleanup)
+        gFatalCleanup();
     if (gFatalHook) {
         gFatalHook(message);
-    } else {
-        ShowMessage(L"Unexpected error: " + message + L"\n\nPurgebox will now close.", L"Purgebox",
-                    MB_OK | MB_ICONERROR);
+        return;
     }
+    ShowMessage(L"Unexpected error: " + message + L"\n\nPurgebox will now close.", L"Purgebox",
+                MB_OK | MB_ICONERROR);
     ExitProcess(1);
 }
 } // namespace
@@ -34,8 +38,11 @@ void ReportFatalError(const std::exception& e) {
 void ReportFatalUnknown() {
     Fatal(L"unknown error");
 }
-void SetFatalHook(FatalHook hook) {
-    gFatalHook = hook;
+FatalHook SetFatalHook(FatalHook hook) {
+    return std::exchange(gFatalHook, hook);
+}
+void SetFatalCleanup(void (*cleanup)()) {
+    gFatalCleanup = cleanup;
 }
 
 } // namespace pb

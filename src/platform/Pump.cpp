@@ -1,5 +1,8 @@
 #include "platform/Pump.h"
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <thread>
 #include <utility>
 #include <vector>
 #include <windows.h>
@@ -31,7 +34,13 @@ std::vector<HWND>& NavigableWindows() {
 
 void Dispatch(MSG& msg) {
     for (HWND w : NavigableWindows()) {
-        if (IsWindow(w) && (msg.hwnd == w || IsChild(w, msg.hwnd)) && IsDialogMessageW(w, &msg))
+        if (!IsWindow(w) || (msg.hwnd != w && !IsChild(w, msg.hwnd)))
+            continue;
+        const bool tab = msg.message == WM_KEYDOWN && msg.wParam == VK_TAB &&
+                         GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_MENU) >= 0;
+        if (tab && SendMessageW(w, kMsgTabKey, 0, reinterpret_cast<LPARAM>(&msg)))
+            return;
+        if (IsDialogMessageW(w, &msg))
             return;
     }
     TranslateMessage(&msg);
@@ -119,6 +128,22 @@ void AnswerSentAndPaint() {
     while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
         DispatchMessageW(&msg);
 }
+// Waits for the event (if any), a message of the kind `input` takes, or the timeout; then
+// handles what it takes.
+void WaitOnce(HANDLE event, DWORD timeoutMs, WaitInput input) {
+    const DWORD mask = input == WaitInput::Handle ? QS_ALLINPUT : QS_SENDMESSAGE | QS_PAINT;
+    const DWORD handles = event ? 1 : 0;
+    const DWORD r = MsgWaitForMultipleObjectsEx(handles, &event, timeoutMs, mask, 0);
+    ResumeHeldRedraws(false);
+    if (input == WaitInput::Leave) {
+        AnswerSentAndPaint();
+        return;
+    }
+    if (const PumpHook h = Hook())
+        h();
+    if (r == WAIT_OBJECT_0 + handles)
+        PumpPending();
+}
 } // namespace
 
 void DoEvents() {
@@ -130,22 +155,98 @@ void DoEvents() {
     PumpPending();
 }
 
-void WaitPumping(void* wake, const std::function<bool()>& done, WaitInput input) {
-    const HANDLE event = static_cast<HANDLE>(wake);
-    const DWORD mask = input == WaitInput::Handle ? QS_ALLINPUT : QS_SENDMESSAGE | QS_PAINT;
-    while (!done()) {
-        const DWORD r = MsgWaitForMultipleObjectsEx(1, &event, kFrameMs, mask, 0);
-        if (input == WaitInput::Handle) {
-            if (const PumpHook h = Hook())
-                h();
-            ResumeHeldRedraws(false);
-            if (r == WAIT_OBJECT_0 + 1)
-                PumpPending();
-        } else {
-            ResumeHeldRedraws(false);
-            AnswerSentAndPaint();
-        }
+void SleepAnswering(unsigned long ms) {
+    const DWORD start = GetTickCount();
+    for (DWORD waited = 0; waited < ms; waited = GetTickCount() - start)
+        WaitOnce(nullptr, std::min<DWORD>(ms - waited, kFrameMs), WaitInput::Leave);
+}
+
+namespace {
+constexpr UINT kMsgRunPiece = WM_APP + 4; // lParam: the std::function<void()> to run
+
+// A message-only window on the window's thread, which RunAside's work sends its pieces to.
+struct AsideTarget {
+    HWND window = nullptr;
+    DWORD thread = 0;
+};
+AsideTarget& Aside() {
+    static AsideTarget target;
+    return target;
+}
+
+LRESULT CALLBACK AsideProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == kMsgRunPiece) {
+        (*reinterpret_cast<const std::function<void()>*>(lp))();
+        return 0;
     }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+} // namespace
+
+void RunAside(const std::function<void()>& work) {
+    AsideTarget& aside = Aside();
+    if (!aside.window) {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = &AsideProcedure;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"PurgeboxAside";
+        RegisterClassW(&wc);
+        aside.window = CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                     wc.hInstance, nullptr);
+        aside.thread = GetCurrentThreadId();
+    }
+    std::exception_ptr error;
+    std::atomic<bool> done{false};
+    const HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        done = true;
+        SetEvent(finished);
+    });
+    WaitPumping(
+        finished, [&] { return done.load(); }, WaitInput::Leave);
+    worker.join();
+    CloseHandle(finished);
+    if (error)
+        std::rethrow_exception(error);
+}
+
+void OnWindowThread(const std::function<void()>& piece) {
+    const AsideTarget& aside = Aside();
+    if (!aside.window || GetCurrentThreadId() == aside.thread) {
+        piece();
+        return;
+    }
+    std::exception_ptr error;
+    const std::function<void()> guarded = [&] {
+        try {
+            piece();
+        } catch (...) {
+            error = std::current_exception();
+        }
+    };
+    SendMessageW(aside.window, kMsgRunPiece, 0, reinterpret_cast<LPARAM>(&guarded));
+    if (error)
+        std::rethrow_exception(error);
+}
+
+void KeepAnswering() {
+    static DWORD last = 0;
+    const DWORD now = GetTickCount();
+    if (now - last < 20)
+        return;
+    last = now;
+    ResumeHeldRedraws(false);
+    AnswerSentAndPaint();
+}
+
+void WaitPumping(void* wake, const std::function<bool()>& done, WaitInput input) {
+    while (!done())
+        WaitOnce(static_cast<HANDLE>(wake), kFrameMs, input);
 }
 
 PumpHook SetPumpHook(PumpHook hook) {

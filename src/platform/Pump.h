@@ -12,6 +12,11 @@ void DoEvents();
 using PumpHook = std::function<void()>;
 PumpHook SetPumpHook(PumpHook hook);
 
+// For long work on the GUI thread between pumping points, called often: at most once every
+// 20 ms it answers what other threads and programs sent, and paints. Posted messages, input
+// among them, stay queued.
+void KeepAnswering();
+
 // What a wait for other work does with the window's messages meanwhile.
 enum class WaitInput {
     Handle, // every message, as at a pumping point
@@ -21,8 +26,23 @@ enum class WaitInput {
 // at least once a frame. The window keeps answering other programs and painting throughout.
 void WaitPumping(void* wake, const std::function<bool()>& done, WaitInput input);
 
+// Waits `ms` milliseconds as WaitPumping with WaitInput::Leave does.
+void SleepAnswering(unsigned long ms);
+
+// Runs `work` on a thread of its own while this, the window's thread, waits as WaitPumping
+// with WaitInput::Leave does: the window answers and paints, but no click, key or posted
+// message is taken until the caller's next pumping point. An error in `work` is raised here.
+void RunAside(const std::function<void()>& work);
+// From inside `work`: runs `piece` on the window's thread (a message box, say) and returns
+// when it is done, raising its error. Elsewhere it simply runs `piece`.
+void OnWindowThread(const std::function<void()>& piece);
+
 // Runs the program's message loop until WM_QUIT; returns its exit code.
 int RunMessageLoop();
+
+// Asked of a navigable window before the dialog manager sees a Tab key: lParam points to the
+// key's MSG; nonzero when the window moved the focus itself. (WM_APP + 3.)
+constexpr unsigned kMsgTabKey = 0x8000 + 3;
 
 // Dialog-style keyboard navigation (Tab, mnemonics) for these top-level
 // windows.
