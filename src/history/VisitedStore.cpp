@@ -3,6 +3,7 @@
 #include "platform/RefCounted.h"
 #include "platform/Text.h"
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,34 +24,71 @@ std::string CurrentUser() {
     return GetUserNameA(name, &size) ? name : "user";
 }
 
-// Reads every record of the history container.
-HRESULT ReadVisited(std::vector<VisitedRecord>& out) {
-    out.clear();
-    CacheEntryBuffer buffer;
-    DWORD err = 0;
-    HANDLE search = buffer.First(&FindFirstUrlCacheEntryA, kHistoryEntryPrefix, err);
-    if (!search)
-        return err == ERROR_NO_MORE_ITEMS || err == 0 ? S_OK : HRESULT_FROM_WIN32(err);
-    do {
-        const INTERNET_CACHE_ENTRY_INFOA* e = buffer.info();
-        if (IsHistoryEntryName(e->lpszSourceUrlName)) {
-            const std::string key = e->lpszSourceUrlName;
-            // "Visited: user@url": the user name cannot hold '@'; the address after it may.
-            const size_t start =
-                std::min(key.find_first_not_of(' ', sizeof kHistoryEntryPrefix - 1), key.size());
-            const size_t at = key.find('@', start);
-            const std::string url =
-                at == std::string::npos ? key.substr(start) : key.substr(at + 1);
-            std::string title;
-            if (e->lpHeaderInfo && e->dwHeaderInfoSize)
-                title.assign(e->lpHeaderInfo, strnlen(e->lpHeaderInfo, e->dwHeaderInfoSize));
-            out.push_back({key, Widen(url, CP_UTF8), Widen(title, CP_UTF8), e->LastAccessTime,
-                           e->LastModifiedTime, e->ExpireTime, e->dwExemptDelta});
+// Walks the history container one record at a time, so that a reading can stop part way and
+// a clear deletes as it goes.
+class VisitedSearch {
+  public:
+    VisitedSearch() = default;
+    ~VisitedSearch() {
+        if (search_)
+            FindCloseUrlCache(search_);
+    }
+    VisitedSearch(const VisitedSearch&) = delete;
+    VisitedSearch& operator=(const VisitedSearch&) = delete;
+
+    // The next record; false at the end, or on a failed call, whose code error() then gives.
+    bool Next(VisitedRecord& out) {
+        while (!ended_) {
+            DWORD err = 0;
+            bool found;
+            if (!search_) {
+                search_ = buffer_.First(&FindFirstUrlCacheEntryA, kHistoryEntryPrefix, err);
+                found = search_ != nullptr;
+                if (!found && err == 0)
+                    err = ERROR_NO_MORE_ITEMS;
+            } else {
+                found = buffer_.Next(&FindNextUrlCacheEntryA, search_, err);
+            }
+            if (!found) {
+                ended_ = true;
+                if (err != ERROR_NO_MORE_ITEMS)
+                    error_ = HRESULT_FROM_WIN32(err);
+            } else if (ToRecord(*buffer_.info(), out)) {
+                return true;
+            }
         }
-    } while (buffer.Next(&FindNextUrlCacheEntryA, search, err));
-    FindCloseUrlCache(search);
-    return err == ERROR_NO_MORE_ITEMS ? S_OK : HRESULT_FROM_WIN32(err);
-}
+        return false;
+    }
+    HRESULT error() const { return error_; }
+
+  private:
+    static bool ToRecord(const INTERNET_CACHE_ENTRY_INFOA& e, VisitedRecord& out) {
+        if (!IsHistoryEntryName(e.lpszSourceUrlName))
+            return false;
+        const std::string key = e.lpszSourceUrlName;
+        // "Visited: user@url": the user name cannot hold '@'; the address after it may.
+        const size_t start =
+            std::min(key.find_first_not_of(' ', sizeof kHistoryEntryPrefix - 1), key.size());
+        const size_t at = key.find('@', start);
+        const std::string url = at == std::string::npos ? key.substr(start) : key.substr(at + 1);
+        std::string title;
+        if (e.lpHeaderInfo && e.dwHeaderInfoSize)
+            title.assign(e.lpHeaderInfo, strnlen(e.lpHeaderInfo, e.dwHeaderInfoSize));
+        out = {key,
+               Widen(url, CP_UTF8),
+               Widen(title, CP_UTF8),
+               e.LastAccessTime,
+               e.LastModifiedTime,
+               e.ExpireTime,
+               e.dwExemptDelta};
+        return true;
+    }
+
+    CacheEntryBuffer buffer_;
+    HANDLE search_ = nullptr;
+    bool ended_ = false;
+    HRESULT error_ = S_OK;
+};
 
 wchar_t* TaskString(const std::wstring& s) {
     auto* p = static_cast<wchar_t*>(CoTaskMemAlloc((s.size() + 1) * sizeof(wchar_t)));
@@ -67,8 +105,6 @@ bool StartsWithNoCase(const std::wstring& s, const std::wstring& prefix) {
 
 class VisitedEnum final : public RefCounted<IEnumSTATURL> {
   public:
-    explicit VisitedEnum(std::vector<VisitedRecord> records) : records_(std::move(records)) {}
-
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv)
             return E_POINTER;
@@ -84,8 +120,8 @@ class VisitedEnum final : public RefCounted<IEnumSTATURL> {
         if (!rgelt)
             return E_POINTER;
         ULONG n = 0;
-        while (n < celt && NextMatch()) {
-            const VisitedRecord& r = records_[pos_++];
+        VisitedRecord r;
+        while (n < celt && NextMatch(r)) {
             STATURL& s = rgelt[n];
             s.pwcsUrl = TaskString(r.url);
             s.pwcsTitle = r.title.empty() ? nullptr : TaskString(r.title);
@@ -99,16 +135,19 @@ class VisitedEnum final : public RefCounted<IEnumSTATURL> {
         }
         if (fetched)
             *fetched = n;
+        if (FAILED(search_->error()))
+            return search_->error();
         return n == celt ? S_OK : S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE Skip(ULONG celt) override {
-        for (; celt > 0; --celt, ++pos_)
-            if (!NextMatch())
-                return S_FALSE;
+        VisitedRecord r;
+        for (; celt > 0; --celt)
+            if (!NextMatch(r))
+                return FAILED(search_->error()) ? search_->error() : S_FALSE;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Reset() override {
-        pos_ = 0;
+        search_ = std::make_unique<VisitedSearch>();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Clone(IEnumSTATURL**) override { return E_NOTIMPL; }
@@ -118,15 +157,15 @@ class VisitedEnum final : public RefCounted<IEnumSTATURL> {
     }
 
   private:
-    // Moves to the next record the filter passes; false at the end.
-    bool NextMatch() {
-        while (pos_ < records_.size() && !StartsWithNoCase(records_[pos_].url, filter_))
-            ++pos_;
-        return pos_ < records_.size();
+    // The next record the filter passes; false at the end.
+    bool NextMatch(VisitedRecord& r) {
+        while (search_->Next(r))
+            if (StartsWithNoCase(r.url, filter_))
+                return true;
+        return false;
     }
 
-    std::vector<VisitedRecord> records_;
-    size_t pos_ = 0;
+    std::unique_ptr<VisitedSearch> search_ = std::make_unique<VisitedSearch>();
     std::wstring filter_;
 };
 
@@ -167,24 +206,19 @@ class VisitedStore final : public RefCounted<IUrlHistoryStg2> {
     HRESULT STDMETHODCALLTYPE DeleteUrl(LPCOLESTR url, DWORD) override {
         if (!url)
             return E_INVALIDARG;
-        std::vector<VisitedRecord> records;
-        if (const HRESULT hr = ReadVisited(records); FAILED(hr))
-            return hr;
-        for (const VisitedRecord& r : records)
+        VisitedSearch search;
+        VisitedRecord r;
+        while (search.Next(r))
             if (r.url == url && !DeleteUrlCacheEntryA(r.key.c_str()))
                 return HRESULT_FROM_WIN32(GetLastError());
-        return S_OK;
+        return search.error();
     }
     HRESULT STDMETHODCALLTYPE QueryUrl(LPCOLESTR, DWORD, LPSTATURL) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE BindToObject(LPCOLESTR, REFIID, void**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE EnumUrls(IEnumSTATURL** out) override {
         if (!out)
             return E_POINTER;
-        *out = nullptr;
-        std::vector<VisitedRecord> records;
-        if (const HRESULT hr = ReadVisited(records); FAILED(hr))
-            return hr;
-        *out = new VisitedEnum(std::move(records));
+        *out = new VisitedEnum();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE AddUrlAndNotify(LPCOLESTR, LPCOLESTR, DWORD, WINBOOL,
@@ -192,12 +226,13 @@ class VisitedStore final : public RefCounted<IUrlHistoryStg2> {
         return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE ClearHistory() override {
-        std::vector<VisitedRecord> records;
-        if (const HRESULT hr = ReadVisited(records); FAILED(hr))
-            return hr;
+        VisitedSearch search;
+        VisitedRecord r;
         bool all = true;
-        for (const VisitedRecord& r : records)
+        while (search.Next(r))
             all = DeleteUrlCacheEntryA(r.key.c_str()) && all; // an entry in use stays
+        if (FAILED(search.error()))
+            return search.error();
         return all ? S_OK : S_FALSE;
     }
 };
