@@ -85,7 +85,9 @@ TEST_F(MainWindowTest, TheOptionPictureLiesAboveTheDescriptionAndTabKeepsTheDesi
     SetFocus(f.Command3.hwnd());
     for (const HWND next : {f.Text1.hwnd(), f.imgGo->hwnd()}) {
         PostMessageW(GetFocus(), WM_KEYDOWN, VK_TAB, 0);
-        Pump();
+        int looks = 0; // a pump right after another may not look at the queue: wait for it
+        pb::WaitPumping(
+            nullptr, [&] { return GetFocus() == next || ++looks > 3; }, pb::WaitInput::Handle);
         EXPECT_EQ(GetDlgCtrlID(GetFocus()), GetDlgCtrlID(next));
     }
 }

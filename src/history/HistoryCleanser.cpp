@@ -19,9 +19,10 @@ struct HistoryCleanser::Reading {
 };
 
 struct HistoryCleanser::FirstReading {
-    std::atomic<bool> stop{false}, done{false};
+    std::atomic<bool> stop{false}, done{false}, held{false};
     Reading result;
     UniqueHandleW finished{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    UniqueHandleW going{CreateEventW(nullptr, TRUE, TRUE, nullptr)}; // reset: held between records
     std::thread thread; // last: starts once the rest is ready
 };
 
@@ -66,7 +67,7 @@ void HistoryCleanser::StartReading(std::function<void()> whenRead) {
     FirstReading& first = *firstReading_;
     first.thread = std::thread([&first, store = mUrlHistory.get(), whenRead = std::move(whenRead)] {
         try {
-            first.result = Read(store, nullptr, 0, &first.stop);
+            first.result = Read(store, nullptr, 0, &first);
         } catch (...) { // raised on the window's thread, where the top-level handler is
             first.result = Reading{};
             first.result.error = std::current_exception();
@@ -87,12 +88,13 @@ HistoryCleanser::HistoryCleanser(ComPtr<IUrlHistoryStg2> store) : mUrlHistory(st
 HistoryCleanser::~HistoryCleanser() {
     if (firstReading_) {
         firstReading_->stop = true; // nobody will read the list now
+        SetEvent(firstReading_->going.get());
         firstReading_->thread.join();
     }
 }
 
 HistoryCleanser::Reading HistoryCleanser::Read(IUrlHistoryStg2* store, const wchar_t* prefix,
-                                               DWORD flags, const std::atomic<bool>* stop) {
+                                               DWORD flags, FirstReading* first) {
     Reading r;
     ComPtr<IEnumSTATURL> urls;
     if (FAILED(r.hr = store->EnumUrls(urls.put()))) {
@@ -106,7 +108,13 @@ HistoryCleanser::Reading HistoryCleanser::Read(IUrlHistoryStg2* store, const wch
     r.listed = true;
     STATURL buffer{};
     buffer.cbSize = sizeof buffer;
-    while (!(stop && *stop)) {
+    for (;;) {
+        if (first) {
+            if (first->held) // a look at the event alone would cost a call per record
+                WaitForSingleObject(first->going.get(), INFINITE);
+            if (first->stop)
+                break;
+        }
         ULONG fetched = 0;
         if (FAILED(r.hr = urls->Next(1, &buffer, &fetched))) {
             r.call = "IEnumSTATURL::Next";
@@ -209,9 +217,27 @@ void HistoryCleanser::DeleteURL(const std::wstring& URL, std::int32_t Flags) {
 }
 
 void HistoryCleanser::Clear() {
-    Settle();
     HRESULT hr = S_OK;
-    Aside([&] { hr = mUrlHistory->ClearHistory(); });
+    if (firstReading_) {
+        // Still reading what a clear that works replaces at once: the reading is held while
+        // the store clears, then dropped; after a failed clear it goes on, and the list is the
+        // store as at creation, as usual.
+        FirstReading& first = *firstReading_;
+        struct GoOn {
+            FirstReading& first;
+            ~GoOn() {
+                first.held = false;
+                SetEvent(first.going.get());
+            }
+        } goOn{first};
+        ResetEvent(first.going.get());
+        first.held = true;
+        Aside([&] { hr = mUrlHistory->ClearHistory(); });
+        first.stop = SUCCEEDED(hr);
+    } else {
+        Aside([&] { hr = mUrlHistory->ClearHistory(); });
+    }
+    Settle();
     ThrowIfFailed(hr, "IUrlHistoryStg2::ClearHistory");
     Refresh();
 }

@@ -49,8 +49,9 @@ class HistoryCleanser {
   private:
     struct Reading;
     struct FirstReading;
+    // `first`: the first reading's controls, which stop it or hold it between records.
     static Reading Read(IUrlHistoryStg2* store, const wchar_t* prefix, DWORD flags,
-                        const std::atomic<bool>* stop);
+                        FirstReading* first);
     void StartReading(std::function<void()> whenRead);
     void Take(Reading reading) const;
     size_t Position(std::int32_t Index) const;

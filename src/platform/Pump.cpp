@@ -1,4 +1,5 @@
 #include "platform/Pump.h"
+#include "platform/Handles.h"
 #include <algorithm>
 #include <atomic>
 #include <exception>
@@ -128,6 +129,7 @@ void AnswerSentAndPaint() {
     while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
         DispatchMessageW(&msg);
 }
+
 // Waits for the event (if any), a message of the kind `input` takes, or the timeout; then
 // handles what it takes.
 void WaitOnce(HANDLE event, DWORD timeoutMs, WaitInput input) {
@@ -197,20 +199,20 @@ void RunAside(const std::function<void()>& work) {
     }
     std::exception_ptr error;
     std::atomic<bool> done{false};
-    const HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::thread worker([&] {
-        try {
-            work();
-        } catch (...) {
-            error = std::current_exception();
-        }
-        done = true;
-        SetEvent(finished);
-    });
-    WaitPumping(
-        finished, [&] { return done.load(); }, WaitInput::Leave);
-    worker.join();
-    CloseHandle(finished);
+    const UniqueHandleW finished(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    {
+        const std::jthread worker([&] {
+            try {
+                work();
+            } catch (...) {
+                error = std::current_exception();
+            }
+            done = true;
+            SetEvent(finished.get());
+        });
+        WaitPumping(
+            finished.get(), [&] { return done.load(); }, WaitInput::Leave);
+    }
     if (error)
         std::rethrow_exception(error);
 }
