@@ -144,7 +144,7 @@ class FakeHistory : public ::testing::Test {
                          {L"ftp://c.example/", L"C", {}, 0x80000001u}};
     }
     HistoryCleanser Make() {
-        return HistoryCleanser(pb::ComPtr<IUrlHistoryStg2>::attach(new FakeStore(state)));
+        return HistoryCleanser(pb::Adopt<IUrlHistoryStg2>(new FakeStore(state)));
     }
     template <typename F> HRESULT ErrorOf(F&& f) {
         try {
@@ -251,7 +251,7 @@ TEST_F(FakeHistory, FailuresLeaveTheListAsDocumented) {
 
 TEST_F(FakeHistory, AnErrorOnTheReadingThreadIsRaisedToWhoeverUsesTheList) {
     state.throwInNext = true;
-    HistoryCleanser h(pb::ComPtr<IUrlHistoryStg2>::attach(new FakeStore(state)), {});
+    HistoryCleanser h(pb::Adopt<IUrlHistoryStg2>(new FakeStore(state)), {});
     EXPECT_THROW(h.Count(), std::bad_alloc);
     EXPECT_EQ(h.Count(), 0); // raised once; the list stays empty
 }

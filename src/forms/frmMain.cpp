@@ -256,12 +256,12 @@ void FrmMain::NavigateBanner(const std::wstring& address) {
     const auto getControl = AtlProc<HRESULT(WINAPI*)(HWND, IUnknown**)>("AtlAxGetControl");
     ComPtr<IUnknown> control;
     if (!WebBrowser1.hwnd() || !getControl ||
-        FAILED(getControl(WebBrowser1.hwnd(), control.put())) || !control) {
+        FAILED(getControl(WebBrowser1.hwnd(), control.ReleaseAndGetAddressOf())) || !control) {
         bannerResult = E_NOINTERFACE;
         return;
     }
     ComPtr<IDispatch> browser;
-    bannerResult = control->QueryInterface(IID_IDispatch, browser.put_void());
+    bannerResult = control.As(&browser);
     if (FAILED(bannerResult))
         return;
     // Navigate2(URL): the four optional arguments go as "missing", last argument first.

@@ -32,10 +32,10 @@ namespace {
 ComPtr<IUrlHistoryStg2> SystemHistoryStore() {
     ComPtr<IUrlHistoryStg2> system;
     if (FAILED(CoCreateInstance(CLSID_CUrlHistory, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IUrlHistoryStg2, system.put_void())))
+                                IID_PPV_ARGS(&system))))
         return {};
     ComPtr<IEnumSTATURL> probe;
-    if (system->EnumUrls(probe.put()) == E_NOTIMPL)
+    if (system->EnumUrls(probe.ReleaseAndGetAddressOf()) == E_NOTIMPL)
         return {};
     return system;
 }
@@ -65,7 +65,7 @@ void HistoryCleanser::StartReading(std::function<void()> whenRead) {
     freeThreaded_ = true;
     firstReading_ = std::make_unique<FirstReading>();
     FirstReading& first = *firstReading_;
-    first.thread = std::thread([&first, store = mUrlHistory.get(), whenRead = std::move(whenRead)] {
+    first.thread = std::thread([&first, store = mUrlHistory.Get(), whenRead = std::move(whenRead)] {
         try {
             first.result = Read(store, nullptr, 0, &first);
         } catch (...) { // raised on the window's thread, where the top-level handler is
@@ -97,7 +97,7 @@ HistoryCleanser::Reading HistoryCleanser::Read(IUrlHistoryStg2* store, const wch
                                                DWORD flags, FirstReading* first) {
     Reading r;
     ComPtr<IEnumSTATURL> urls;
-    if (FAILED(r.hr = store->EnumUrls(urls.put()))) {
+    if (FAILED(r.hr = store->EnumUrls(urls.ReleaseAndGetAddressOf()))) {
         r.call = "IUrlHistoryStg::EnumUrls";
         return r;
     }
@@ -157,7 +157,7 @@ void HistoryCleanser::Refresh(const std::optional<std::wstring>& URLStartsWith,
     Settle();
     Reading reading;
     Aside([&] {
-        reading = Read(mUrlHistory.get(), URLStartsWith ? URLStartsWith->c_str() : nullptr,
+        reading = Read(mUrlHistory.Get(), URLStartsWith ? URLStartsWith->c_str() : nullptr,
                        static_cast<DWORD>(Flags), nullptr);
     });
     Take(std::move(reading));

@@ -240,7 +240,7 @@ class VisitedStore final : public RefCounted<IUrlHistoryStg2> {
 } // namespace
 
 ComPtr<IUrlHistoryStg2> CreateVisitedStore() {
-    return ComPtr<IUrlHistoryStg2>::attach(new VisitedStore());
+    return Adopt<IUrlHistoryStg2>(new VisitedStore());
 }
 
 } // namespace pb

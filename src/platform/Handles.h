@@ -1,7 +1,7 @@
 #pragma once
-// Small owning wrappers for Win32 handles and COM pointers: copying deleted,
-// moving defined.
+// Small owning wrappers for Win32 handles: copying deleted, moving defined.
 #include <objbase.h>
+#include <wrl/client.h>
 #include <utility>
 #include <windows.h>
 
@@ -81,51 +81,15 @@ template <typename T> T ProcAddress(HMODULE dll, const char* name) {
     return dll ? reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(dll, name))) : nullptr;
 }
 
-// A COM interface pointer that owns one reference.
-template <typename T> class ComPtr {
-  public:
-    ComPtr() = default;
-    ~ComPtr() { reset(); }
-    ComPtr(const ComPtr& o) : p_(o.p_) {
-        if (p_)
-            p_->AddRef();
-    }
-    ComPtr& operator=(const ComPtr& o) {
-        ComPtr(o).swap(*this);
-        return *this;
-    }
-    ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
-    ComPtr& operator=(ComPtr&& o) noexcept {
-        if (this != &o) {
-            reset();
-            p_ = std::exchange(o.p_, nullptr);
-        }
-        return *this;
-    }
-    // Takes over a reference the caller already owns.
-    static ComPtr attach(T* p) {
-        ComPtr c;
-        c.p_ = p;
-        return c;
-    }
-    void reset() {
-        if (p_)
-            std::exchange(p_, nullptr)->Release();
-    }
-    void swap(ComPtr& o) noexcept { std::swap(p_, o.p_); }
-    T* get() const { return p_; }
-    T* operator->() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-    // For out-parameters: releases what is held first.
-    T** put() {
-        reset();
-        return &p_;
-    }
-    void** put_void() { return reinterpret_cast<void**>(put()); }
+// COM interface pointers: the SDK's own.
+using Microsoft::WRL::ComPtr;
 
-  private:
-    T* p_ = nullptr;
-};
+// Takes over a reference the caller already owns, such as a new object's first.
+template <typename T> ComPtr<T> Adopt(T* p) {
+    ComPtr<T> owner;
+    owner.Attach(p);
+    return owner;
+}
 
 // Keeps COM initialised on this thread for the object's lifetime.
 class ComApartment {
