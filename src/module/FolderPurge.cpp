@@ -85,6 +85,8 @@ std::wstring FinalPathOf(HANDLE h) {
 // The folder's own path as the system resolves it, after every link; empty if it cannot be
 // opened.
 std::wstring FinalPath(const std::wstring& folder) {
+    if (folder.empty() || folder == L"?")
+        return {}; // no folder: not the current drive's root
     // Dots and doubled backslashes resolved; the trailing backslash opens a drive's root
     // folder, not the drive itself.
     std::wstring full(32768, L'\0');
@@ -347,6 +349,10 @@ std::vector<std::wstring> ListFolderFiles(const std::wstring& folder) {
 void PurgeFolder(const std::wstring& folder, const std::wstring& shown, const PurgeTexts& texts) {
     AddLog(texts.found);
     AddLog(L"     " + shown);
+    if (HoldsUsersOwnFiles(folder)) {
+        AddLog(L"     Purgebox will not remove files from this folder");
+        return;
+    }
     AddLog(L"     Removing Files:");
     DoEvents();
 
@@ -424,15 +430,8 @@ void CleanTempFolder() {
     // spells it: the same folder, and under Wine each differently-cased part of a path costs a
     // search of its parent folder, which doubled the time of every deletion.
     const std::wstring folder = GetTempDir();
-    const PurgeTexts texts{L"     Windows Temp Directory found",
-                           L"     Windows Temp Directory Cleared"};
-    if (HoldsUsersOwnFiles(folder)) {
-        AddLog(texts.found);
-        AddLog(L"     " + ToUpper(folder));
-        AddLog(L"     Purgebox will not remove files from this folder");
-        return;
-    }
-    PurgeFolder(folder, ToUpper(folder), texts);
+    PurgeFolder(folder, ToUpper(folder),
+                {L"     Windows Temp Directory found", L"     Windows Temp Directory Cleared"});
 }
 
 } // namespace pb

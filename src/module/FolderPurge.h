@@ -20,7 +20,7 @@ constexpr size_t kPurgeLead = 256;
 
 // A folder whose files cannot be told apart from the user's own: a drive or share root, the
 // Windows or system folder, the profile, Desktop, Documents or a Program Files folder. A
-// temp path that names one is not purged.
+// purge of one logs that it will not remove files from it, and removes none.
 bool HoldsUsersOwnFiles(const std::wstring& folder);
 
 // Called on a deleting thread before each file is opened for its deletion; tests use it to
