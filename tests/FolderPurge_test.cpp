@@ -1,10 +1,13 @@
 #include "TestSupport.h"
 #include "module/FolderPurge.h"
+#include "module/RefusedFolders.h"
 #include "module/modMain.h"
+#include "platform/Errors.h"
 #include "platform/Handles.h"
 #include "platform/Pump.h"
 #include <algorithm>
 #include <shlobj.h>
+#include <knownfolders.h>
 
 using namespace pbtest;
 
@@ -107,9 +110,15 @@ TEST_F(TempPurge, ANestedRunCannotChangeWhatTheOuterPurgeDeletes) {
     EXPECT_FALSE(Exists(dir_.path() + L"\\f4.tmp"));
     EXPECT_FALSE(Exists(dir_.path() + L"\\late.tmp")); // the nested run listed it
     EXPECT_TRUE(Exists(dir_.path() + L"\\later.tmp")); // nobody listed it
-    const auto lines = LogLines();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), L"          Purgebox removed 5 files"),
-              lines.end());
+    // Each file is counted once, by the run that removed it; none as not removed.
+    int removed = 0;
+    for (const std::wstring& line : LogLines()) {
+        constexpr std::wstring_view count = L"          Purgebox removed ";
+        EXPECT_EQ(line.find(L"could not"), std::wstring::npos);
+        if (line.compare(0, count.size(), count) == 0)
+            removed += std::stoi(line.substr(count.size()));
+    }
+    EXPECT_EQ(removed, 5 + 1);
 }
 
 TEST_F(TempPurge, NoFileGoesBeforeItsLineAndTheStatusShowsTheNewestLine) {
@@ -232,7 +241,7 @@ TEST_F(MainWindowTest, RecentFolderPurgeKeepsHiddenFiles) {
     DeleteFileW(settings.c_str());
 }
 
-TEST_F(MainWindowTest, UnixLinksStayWithTheirTargetsAlsoWhenSwappedInAfterTheListing) {
+TEST_F(MainWindowTest, UnixLinksStayWithTheirTargetsAlsoWhenTheFolderIsSwappedAfterTheListing) {
     const std::wstring fixtures = L"C:\\purgebox-fixtures\\";
     if (!Exists(fixtures + L"links\\a.txt"))
         GTEST_SKIP() << "the test command makes the links from the Unix side";
@@ -240,50 +249,87 @@ TEST_F(MainWindowTest, UnixLinksStayWithTheirTargetsAlsoWhenSwappedInAfterTheLis
     CloseHandle(CreateFileW(plain.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     TempDirOverride tmp(links);
     // Once listed, the folder is swapped for one whose b.txt is a link too, before any file
-    // is opened for its deletion.
-    const pb::UniqueHandleW swapped(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    pb::SetDeletionHook([&] { WaitForSingleObject(swapped.get(), 10000); });
+    // is opened for its deletion: through Windows the held folder cannot be renamed, so
+    // from the Unix side.
     pb::SetPumpHook([&] {
         if (SendMessageW(form().File1.hwnd(), LB_GETCOUNT, 0, 0) == 2) {
             pb::SetPumpHook({});
-            EXPECT_TRUE(MoveFileW(links.c_str(), (fixtures + L"listed").c_str()));
-            EXPECT_TRUE(MoveFileW((fixtures + L"swap").c_str(), links.c_str()));
-            SetEvent(swapped.get());
+            EXPECT_FALSE(MoveFileW(links.c_str(), (fixtures + L"listed").c_str()));
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+            EXPECT_TRUE(
+                RunUnix(L"cd " + UnixPath(fixtures) + L" && mv links listed && mv swap links"));
         }
     });
     form().Check5.SetValue(1);
     SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
     pb::SetPumpHook({});
-    pb::SetDeletionHook({});
     EXPECT_TRUE(Exists(fixtures + L"outside\\a.txt"));
     EXPECT_TRUE(Exists(fixtures + L"outside\\b.txt"));
+    EXPECT_TRUE(Exists(fixtures + L"listed\\b.txt")); // listed, but no longer at its path
     const auto lines = LogLines();
     EXPECT_EQ(lines[lines.size() - 4], L"          Purgebox removed 0 files");
     EXPECT_EQ(lines[lines.size() - 3], L"          Purgebox could not remove 2 files");
 }
 
 TEST_F(TempPurge, FoldersHoldingTheUsersOwnFilesAreNotPurged) {
-    const std::wstring root = L"C:\\", canary = root + L"purgebox-canary.txt";
+    // As a user of Wine may have it: the temp folder set to the Unix home, as Wine shows it.
+    std::wstring home(MAX_PATH, L'\0');
+    home.resize(GetEnvironmentVariableW(L"WINEHOMEDIR", home.data(), MAX_PATH));
+    if (home.empty())
+        GTEST_SKIP() << "Wine names the Unix home; Windows has none";
+    home.erase(0, 4); // "\??\"
+    const std::wstring canary = home + L"\\purgebox-my-cv.odt";
     CloseHandle(CreateFileW(canary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     {
-        TempDirOverride over(root);
+        TempDirOverride over(home);
         RunTempStage();
     }
     EXPECT_TRUE(Exists(canary));
     DeleteFileW(canary.c_str());
-    EXPECT_EQ(PurgeLines(), (std::vector<std::wstring>{
-                                L"          Windows Temp Directory found", L"          C:",
-                                L"          Purgebox will not remove files from this folder"}));
-    for (const int csidl : {CSIDL_WINDOWS, CSIDL_SYSTEM, CSIDL_PROFILE, CSIDL_DESKTOPDIRECTORY,
-                            CSIDL_PERSONAL, CSIDL_PROGRAM_FILES}) {
-        wchar_t path[MAX_PATH];
-        ASSERT_EQ(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path), S_OK);
-        CreateDirectoryW(path, nullptr);
-        EXPECT_TRUE(pb::HoldsUsersOwnFiles(path)) << testing::PrintToString(std::wstring(path));
-        EXPECT_TRUE(pb::HoldsUsersOwnFiles(std::wstring(path) + L"\\.\\"));
+    EXPECT_EQ(PurgeLines(),
+              (std::vector<std::wstring>{
+                  L"          Windows Temp Directory found", L"          " + Upper(home),
+                  L"          Purgebox will not remove files from this folder"}));
+
+    auto known = [](const KNOWNFOLDERID& id) {
+        PWSTR p = nullptr;
+        EXPECT_EQ(SHGetKnownFolderPath(id, 0, nullptr, &p), S_OK);
+        const std::wstring path = p ? p : L"";
+        CoTaskMemFree(p);
+        return path;
+    };
+    const std::wstring publicDocs = known(FOLDERID_PublicDocuments) + L"\\purgebox-sub";
+    CreateDirectoryW(publicDocs.c_str(), nullptr);
+    const std::wstring refused[] = {L"C:\\",
+                                    L"Z:\\",
+                                    home,
+                                    home.substr(0, home.rfind(L'\\')), // a root, the home, above it
+                                    known(FOLDERID_Windows),
+                                    known(FOLDERID_System),
+                                    known(FOLDERID_ProgramFiles),
+                                    known(FOLDERID_ProgramData),
+                                    known(FOLDERID_Public),
+                                    known(FOLDERID_Profile),
+                                    known(FOLDERID_Profile) + L"\\..", // above the profile
+                                    known(FOLDERID_Favorites),
+                                    known(FOLDERID_Documents) + L"\\.\\",
+                                    publicDocs};
+    for (const std::wstring& path : refused) {
+        CreateDirectoryW(path.c_str(), nullptr);
+        EXPECT_TRUE(pb::HoldsUsersOwnFiles(path)) << testing::PrintToString(path);
     }
+    RemoveDirectoryW(publicDocs.c_str());
+    // Below a protected folder, not above it.
     EXPECT_FALSE(pb::HoldsUsersOwnFiles(pb::GetWindowsDir() + L"\\Temp"));
+    EXPECT_FALSE(pb::HoldsUsersOwnFiles(known(FOLDERID_LocalAppData) + L"\\Temp"));
     EXPECT_FALSE(pb::HoldsUsersOwnFiles(dir_.path()));
+    // The home Wine names counts whether or not the profile's folders lead into it.
+    const std::wstring inner = dir_.path() + L"\\inner";
+    CreateDirectoryW(inner.c_str(), nullptr);
+    SetEnvironmentVariableW(L"WINEHOMEDIR", (L"\\??\\" + inner).c_str());
+    EXPECT_TRUE(pb::HoldsUsersOwnFiles(inner));
+    EXPECT_TRUE(pb::HoldsUsersOwnFiles(dir_.path()));
+    SetEnvironmentVariableW(L"WINEHOMEDIR", (L"\\??\\" + home).c_str());
 }
 
 TEST_F(TempPurge, TheLogRunsAheadOfTheDeletionsByAFrameAtMost) {
@@ -291,7 +337,10 @@ TEST_F(TempPurge, TheLogRunsAheadOfTheDeletionsByAFrameAtMost) {
         dir_.File(L"f" + std::to_wstring(i) + L".tmp");
     const std::vector<std::wstring> names = pb::ListFolderFiles(dir_.path());
     constexpr LRESULT kLinesBeforeFiles = 5; // the run's two, the purge's three
-    pb::SetDeletionHook([] { Sleep(1); });   // slower than the log, as on a busy disk
+    pb::SetDeletionHook([](pb::DeletionStep step, const std::wstring&) {
+        if (step == pb::DeletionStep::Open)
+            Sleep(1); // slower than the log, as on a busy disk
+    });
     size_t deleted = 0, most = 0;
     pb::SetPumpHook([&] {
         const LRESULT lines = SendMessageW(form().List1.hwnd(), LB_GETCOUNT, 0, 0);
@@ -306,4 +355,102 @@ TEST_F(TempPurge, TheLogRunsAheadOfTheDeletionsByAFrameAtMost) {
     pb::SetDeletionHook({});
     EXPECT_LE(most, pb::kPurgeLead);
     EXPECT_TRUE(pb::ListFolderFiles(dir_.path()).empty());
+}
+
+TEST_F(TempPurge, WhatOtherLinuxProgramsLeaveStaysWithItsOwner) {
+    // Made from the Unix side, where Wine shows links as plain files: a link to a file in a
+    // sibling folder whose name differs from the temp folder's only in case, a link outside,
+    // a hard link, a pipe and a socket.
+    const std::wstring outside = dir_.File(L"outside.txt", "keep");
+    const std::wstring made = L"cd " + UnixPath(dir_.path()) +
+                              L" && mkdir Twin twin && echo keep > twin/x && ln -s ../twin/x Twin/x"
+                              L" && ln -s ../outside.txt Twin/link.txt && ln outside.txt Twin/hard"
+                              L" && mkfifo Twin/pipe && echo a > Twin/plain.txt && python3 -c "
+                              L"'import socket; socket.socket(socket.AF_UNIX).bind(\"Twin/sock\")'";
+    if (!RunUnix(made))
+        GTEST_SKIP() << "no Unix side to make them from";
+    const std::wstring twin = dir_.path() + L"\\Twin";
+    {
+        TempDirOverride over(twin);
+        RunTempStage();
+    }
+    auto content = [](const std::wstring& path) {
+        char buf[16] = {};
+        DWORD got = 0;
+        const pb::UniqueFile h(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+        ReadFile(h.get(), buf, sizeof buf - 1, &got, nullptr);
+        return std::string(buf, got);
+    };
+    EXPECT_EQ(content(dir_.path() + L"\\twin\\x"), "keep\n");
+    EXPECT_EQ(content(outside), "keep");
+    EXPECT_FALSE(Exists(twin + L"\\plain.txt"));
+    EXPECT_FALSE(Exists(twin + L"\\hard")); // the name only: the other keeps the data
+    EXPECT_TRUE(RunUnix(L"cd " + UnixPath(twin) + L" && test -p pipe && test -S sock"));
+    const auto lines = PurgeLines();
+    EXPECT_EQ(lines[lines.size() - 2], L"          Purgebox removed 2 files");
+    EXPECT_EQ(lines[lines.size() - 1], L"          Purgebox could not remove 4 files");
+}
+
+TEST_F(TempPurge, FilesWithPathsBeyond260CharactersAreCheckedAndRemoved) {
+    std::wstring temp = dir_.path() + L"\\";
+    temp += std::wstring(134 - temp.size(), L't');
+    ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
+    const std::wstring names[] = {L"short.txt", std::wstring(124, L'n'), std::wstring(204, L'm')};
+    for (const std::wstring& n : names)
+        pb::UniqueFile(CreateFileW(pb::LongPath(temp + L"\\" + n).c_str(), GENERIC_WRITE, 0,
+                                   nullptr, CREATE_ALWAYS, 0, nullptr));
+    // A link of as long a name, made on the Unix side, to a file outside.
+    const std::wstring target = dir_.File(L"target.txt");
+    RunUnix(L"ln -s " + UnixPath(target) + L" " + UnixPath(temp + L"\\" + std::wstring(200, L'l')));
+    {
+        TempDirOverride over(temp);
+        RunTempStage();
+    }
+    for (const std::wstring& n : names)
+        EXPECT_FALSE(Exists(pb::LongPath(temp + L"\\" + n))) << n.size();
+    EXPECT_TRUE(Exists(target));
+    const auto lines = PurgeLines();
+    EXPECT_EQ(lines[lines.size() - 2], L"          Purgebox removed 3 files");
+}
+
+TEST_F(TempPurge, AFileCannotBeMovedAwayBetweenItsCheckAndItsDeletion) {
+    // A program saving through a temp file renames it into the user's documents.
+    ScratchDir documents(L"documents");
+    const std::wstring doc = dir_.File(L"doc.tmp"), save = dir_.File(L"save.tmp", "saved");
+    pb::SetDeletionHook([&](pb::DeletionStep step, const std::wstring& name) {
+        if (step != pb::DeletionStep::Delete)
+            return;
+        if (name == L"doc.tmp") {
+            EXPECT_FALSE(MoveFileW(doc.c_str(), (documents.path() + L"\\doc.odt").c_str()));
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+        } else if (name == L"save.tmp") { // the Unix side knows no sharing
+            RunUnix(L"mv " + UnixPath(save) + L" " + UnixPath(documents.path() + L"\\save.odt"));
+        }
+    });
+    RunTempStage();
+    pb::SetDeletionHook({});
+    EXPECT_FALSE(Exists(doc));
+    EXPECT_FALSE(Exists(documents.path() + L"\\doc.odt"));
+    // Moved from the Unix side: kept at its new place, and not counted as removed.
+    EXPECT_TRUE(Exists(documents.path() + L"\\save.odt"));
+    EXPECT_EQ(PurgeLines()[6], L"          Purgebox removed 1 files");
+    EXPECT_EQ(PurgeLines().size(), 7u);
+}
+
+TEST_F(TempPurge, AnErrorOnTheDeletingThreadIsReportedAndLeavesNoIcon) {
+    dir_.File(L"a.tmp");
+    static std::wstring reported;
+    reported.clear();
+    const pb::FatalHook old = pb::SetFatalHook([](const std::wstring& m) { reported = m; });
+    pb::SetDeletionHook([](pb::DeletionStep, const std::wstring&) { throw std::bad_alloc(); });
+    pb::MinimizeToTray();
+    form().Check5.SetValue(1);
+    SendMessageW(form().hwnd(), WM_COMMAND, MAKEWPARAM(form().Command1.Id(), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(form().Command1.hwnd()));
+    pb::SetDeletionHook({});
+    pb::SetFatalHook(old);
+    EXPECT_NE(reported.find(L"bad_alloc"), std::wstring::npos) << testing::PrintToString(reported);
+    EXPECT_FALSE(pb::TrayIconShown());
+    EXPECT_TRUE(Exists(dir_.path() + L"\\a.tmp"));
 }

@@ -1,5 +1,6 @@
 #include "Scratch.h"
 #include <wininet.h>
+#include <cwctype>
 
 namespace pbtest {
 
@@ -76,6 +77,73 @@ TempDirOverride::TempDirOverride(const std::wstring& dir)
 TempDirOverride::~TempDirOverride() {
     SetEnvironmentVariableW(L"TMP", tmp_.empty() ? nullptr : tmp_.c_str());
     SetEnvironmentVariableW(L"TEMP", temp_.empty() ? nullptr : temp_.c_str());
+}
+
+namespace {
+// One argument of a command line, as the runtime's parser splits it again.
+std::wstring QuoteArgument(const std::wstring& s) {
+    std::wstring out = L"\"";
+    for (size_t i = 0;; ++i) {
+        size_t backslashes = 0;
+        for (; i < s.size() && s[i] == L'\\'; ++i)
+            ++backslashes;
+        if (i == s.size()) {
+            out.append(backslashes * 2, L'\\');
+            break;
+        }
+        out.append(s[i] == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        out += s[i];
+    }
+    return out + L"\"";
+}
+} // namespace
+
+bool RunUnix(const std::wstring& script) {
+    // Wine neither waits for a Linux program nor tells its exit code: the script leaves it in
+    // a file of its own, which is waited for.
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    static int runs = 0;
+    const std::wstring done = std::wstring(temp) + L"pbtest_unix_" +
+                              std::to_wstring(GetCurrentProcessId()) + L"_" +
+                              std::to_wstring(++runs);
+    std::wstring line =
+        L"Z:\\bin\\sh -c " + QuoteArgument(L"(" + script + L"); echo $? > " + UnixPath(done));
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi))
+        return false;
+    if (pi.hThread)
+        CloseHandle(pi.hThread);
+    if (pi.hProcess)
+        CloseHandle(pi.hProcess);
+    for (int waited = 0; waited < 60000 && !Exists(done); waited += 5)
+        Sleep(5);
+    char code[8] = {};
+    DWORD got = 0;
+    const HANDLE h = CreateFileW(done.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    ReadFile(h, code, sizeof code - 1, &got, nullptr);
+    CloseHandle(h);
+    DeleteFileW(done.c_str());
+    return code[0] == '0' && (code[1] == '\n' || code[1] == '\0');
+}
+
+std::wstring UnixPath(const std::wstring& windowsPath) {
+    // Wine keeps a link per drive letter in the prefix: dosdevices/c: leads to drive_c.
+    std::wstring out = L"\"$WINEPREFIX/dosdevices/";
+    out += static_cast<wchar_t>(towlower(windowsPath.at(0)));
+    out += L':';
+    for (const wchar_t c : windowsPath.substr(2)) {
+        if (c == L'"' || c == L'$' || c == L'`')
+            out += L'\\';
+        out += c == L'\\' ? L'/' : c;
+    }
+    return out + L'"';
 }
 
 bool SeedCacheEntry(const std::string& url) {

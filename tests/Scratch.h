@@ -34,6 +34,12 @@ class TempDirOverride {
     std::wstring tmp_, temp_;
 };
 
+// Runs a shell script on the Unix side, as another Linux program would, and waits for it; true
+// when it ran and succeeded. Wine starts Linux programs for Windows ones; Windows has none.
+bool RunUnix(const std::wstring& script);
+// A path on a drive of this prefix as the Unix side names it, as one word of that script.
+std::wstring UnixPath(const std::wstring& windowsPath);
+
 // WinInet cache data, seeded as a browser would leave it. Each answers whether it worked.
 bool SeedCacheEntry(const std::string& url); // a page with its file
 bool SeedVisited(const std::string& key);    // a history record, "Visited: user@url"

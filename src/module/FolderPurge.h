@@ -18,14 +18,10 @@ std::vector<std::wstring> ListFolderFiles(const std::wstring& folder);
 // worth, so the log never shows files as removed long before they are.
 constexpr size_t kPurgeLead = 256;
 
-// A folder whose files cannot be told apart from the user's own: a drive or share root, the
-// Windows or system folder, the profile, Desktop, Documents or a Program Files folder. A
-// purge of one logs that it will not remove files from it, and removes none.
-bool HoldsUsersOwnFiles(const std::wstring& folder);
-
-// Called on a deleting thread before each file is opened for its deletion; tests use it to
-// hold the deletions back.
-using DeletionHook = std::function<void()>;
+// Called on the deleting thread for each file: before it is opened, and once it is open and
+// checked, before its deletion. Tests use it to hold the deletions back or to interfere.
+enum class DeletionStep { Open, Delete };
+using DeletionHook = std::function<void(DeletionStep step, const std::wstring& name)>;
 DeletionHook SetDeletionHook(DeletionHook hook);
 
 // Logs and deletes the files of one folder; the two tasks differ only in these
