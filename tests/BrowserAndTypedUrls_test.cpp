@@ -7,9 +7,33 @@ using namespace pbtest;
 
 namespace {
 
-HWND TopLevel(const wchar_t* title) {
-    return CreateWindowExW(0, L"STATIC", title, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+HWND TopLevel(const wchar_t* title, const wchar_t* cls = L"STATIC") {
+    return CreateWindowExW(0, cls, title, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                            GetModuleHandleW(nullptr), nullptr);
+}
+
+// Counts the requests to close in its user data and stays open, so that a second request
+// would show.
+LRESULT CALLBACK CountCloses(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == WM_CLOSE) {
+        SetWindowLongPtrW(h, GWLP_USERDATA, GetWindowLongPtrW(h, GWLP_USERDATA) + 1);
+        return 0;
+    }
+    return DefWindowProcW(h, m, w, l);
+}
+
+// A top-level window of this class that counts its requests to close.
+HWND Counting(const wchar_t* cls, const wchar_t* title) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &CountCloses;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = cls;
+    RegisterClassW(&wc); // fails harmlessly when an earlier call registered it
+    return TopLevel(title, cls);
+}
+
+LONG_PTR Closes(HWND h) {
+    return GetWindowLongPtrW(h, GWLP_USERDATA);
 }
 
 } // namespace
@@ -29,6 +53,29 @@ TEST(BrowserWindowCloser, ClosesEveryWindowWhoseTitleHoldsThePhraseInAnyCase) {
     EXPECT_TRUE(IsWindow(untitled));
     DestroyWindow(shortName);
     DestroyWindow(untitled);
+}
+
+TEST(BrowserWindowCloser, AsksEveryBrowserFrameToCloseOnceWhateverItsTitle) {
+    const std::vector<HWND> frames{
+        Counting(L"IEFrame", L"Wine Internet Explorer"),
+        Counting(L"IEFrame", L"Start - Windows Internet Explorer"),
+        Counting(L"IEFrame", L"Start - Internet Explorer"),
+        Counting(L"IEFrame", L""),
+        Counting(L"IEFrame", L"Start - Microsoft Internet Explorer"), // both signs: still once
+    };
+    // A shell window showing a page: the phrase, but another class.
+    HWND shellPage = Counting(L"ExploreWClass", L"Start - Microsoft Internet Explorer");
+    HWND lookalike = Counting(L"IEFrameTool", L"Favorites");
+    pb::CloseBrowserWindows();
+    Pump();
+    for (HWND h : frames) {
+        EXPECT_EQ(Closes(h), 1);
+        DestroyWindow(h);
+    }
+    EXPECT_EQ(Closes(shellPage), 1);
+    EXPECT_EQ(Closes(lookalike), 0);
+    DestroyWindow(shellPage);
+    DestroyWindow(lookalike);
 }
 
 TEST(BrowserWindowCloser, FindsTheBrowserBehindHundredsOfOtherWindows) {

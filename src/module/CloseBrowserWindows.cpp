@@ -2,6 +2,7 @@
 #include "module/modMain.h"
 #include "platform/Text.h"
 #include <algorithm>
+#include <iterator>
 #include <windows.h>
 
 namespace pb {
@@ -13,6 +14,17 @@ size_t gWindowCount = 0;
 
 namespace {
 constexpr wchar_t kBrowserPhrase[] = L"Microsoft Internet Explorer";
+// Every version's frame window has this class, whatever its title says: only the oldest
+// put the phrase above into their titles.
+constexpr wchar_t kFrameClass[] = L"IEFrame";
+
+bool IsBrowserFrame(HWND hwnd) {
+    // One more than the name holds, so that a longer class name does not match a prefix.
+    wchar_t cls[std::size(kFrameClass) + 1] = {};
+    const int got = GetClassNameW(hwnd, cls, static_cast<int>(std::size(cls)));
+    // Class names compare without regard to letter case, as the system registers them.
+    return got > 0 && CompareStringOrdinal(cls, got, kFrameClass, -1, TRUE) == CSTR_EQUAL;
+}
 
 } // namespace
 
@@ -46,8 +58,10 @@ void CloseBrowserWindows() {
     std::fill(gWindows.begin(), gWindows.end(), WindowInfo{});
     EnumWindows(&EnumWindowsProc, 0);
     for (size_t j = 0; j < gWindowCount; ++j) {
-        if (TitleNamesBrowser(gWindows[j].WindowTitle))
-            PostMessageA(gWindows[j].WindowHandle, WM_CLOSE, 0, 0);
+        const WindowInfo& window = gWindows[j];
+        // Either sign is enough, and a window showing both is still asked only once.
+        if (TitleNamesBrowser(window.WindowTitle) || IsBrowserFrame(window.WindowHandle))
+            PostMessageA(window.WindowHandle, WM_CLOSE, 0, 0);
     }
 }
 

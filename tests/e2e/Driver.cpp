@@ -54,17 +54,6 @@ BOOL CALLBACK FindTopLevel(HWND h, LPARAM lp) {
     return TRUE;
 }
 
-HWND WaitForWindow(DWORD pid, const wchar_t* cls, const wchar_t* title, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        Search s{pid, cls, title, nullptr};
-        EnumWindows(&FindTopLevel, reinterpret_cast<LPARAM>(&s));
-        if (s.found || GetTickCount() - start > timeoutMs)
-            return s.found;
-        PumpFor(20);
-    }
-}
-
 struct ChildSearch {
     const std::wstring* caption;
     HWND found;
@@ -80,6 +69,17 @@ BOOL CALLBACK FindChild(HWND h, LPARAM lp) {
 }
 
 } // namespace
+
+HWND WaitForWindow(DWORD pid, const wchar_t* cls, const wchar_t* title, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        Search s{pid, cls, title, nullptr};
+        EnumWindows(&FindTopLevel, reinterpret_cast<LPARAM>(&s));
+        if (s.found || GetTickCount() - start > timeoutMs)
+            return s.found;
+        PumpFor(20);
+    }
+}
 
 App::App() {
     STARTUPINFOW si{};

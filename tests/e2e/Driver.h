@@ -17,6 +17,10 @@ std::wstring ToWindowsPath(std::string path);
 // Handles this process's own windows while waiting (a helper window may be asked to close).
 void PumpFor(DWORD ms);
 
+// A visible top-level window of this process and class (and title, unless null), once it is
+// there; null if it did not come within the time.
+HWND WaitForWindow(DWORD pid, const wchar_t* cls, const wchar_t* title, DWORD timeoutMs);
+
 class App {
   public:
     App();

@@ -53,6 +53,50 @@ HWND HelperBrowserWindow(const wchar_t* title) {
                          GetModuleHandleW(nullptr), nullptr);
 }
 
+// Wine's own browser on a blank page, as a user starts it; ended by force if a test leaves
+// it running.
+class Browser {
+  public:
+    Browser() {
+        wchar_t path[MAX_PATH] = {};
+        ExpandEnvironmentStringsW(L"%ProgramFiles%\\Internet Explorer\\iexplore.exe", path,
+                                  MAX_PATH);
+        std::wstring cmd = L"\"" + std::wstring(path) + L"\" about:blank";
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        if (CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                           &pi_))
+            frame_ = WaitForWindow(pi_.dwProcessId, L"IEFrame", nullptr, 30000);
+    }
+    ~Browser() {
+        if (pi_.hProcess && !WaitExit(0)) {
+            TerminateProcess(pi_.hProcess, 9);
+            WaitForSingleObject(pi_.hProcess, 10000);
+        }
+        if (pi_.hProcess) {
+            CloseHandle(pi_.hThread);
+            CloseHandle(pi_.hProcess);
+        }
+    }
+    Browser(const Browser&) = delete;
+    Browser& operator=(const Browser&) = delete;
+
+    HWND frame() const { return frame_; }
+    bool WaitExit(DWORD ms) const {
+        const DWORD start = GetTickCount();
+        while (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) {
+            if (GetTickCount() - start >= ms)
+                return false;
+            PumpFor(20);
+        }
+        return true;
+    }
+
+  private:
+    PROCESS_INFORMATION pi_{};
+    HWND frame_ = nullptr;
+};
+
 bool AnyFile(const std::wstring& pattern) {
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileW(pattern.c_str(), &fd);
@@ -185,6 +229,19 @@ TEST_F(EndToEnd, EachBoxAloneRunsOnlyItsTask) {
     EXPECT_EQ(HistoryCount(), 1); // the history is not a temporary file
     EXPECT_EQ(app.Run({L"Internet Explorer History"}).size(), 4u);
     EXPECT_EQ(HistoryCount(), 0);
+}
+
+TEST_F(EndToEnd, WineBrowserIsClosedByTheHistoryTaskAndByTheTypedUrlTask) {
+    // Titled "Wine Internet Explorer": only its window class says it is the browser.
+    App app;
+    for (const wchar_t* box : {L"Internet Explorer History", L"Internet Explorer Typed URLs"}) {
+        SCOPED_TRACE(box);
+        const Browser browser;
+        ASSERT_NE(browser.frame(), nullptr) << "Wine's browser showed no window";
+        app.Run({box});
+        EXPECT_TRUE(browser.WaitExit(15000)) << "the browser is still running";
+        EXPECT_FALSE(IsWindow(browser.frame()));
+    }
 }
 
 TEST_F(EndToEnd, TrayLifeFromCloseToExit) {
