@@ -101,14 +101,18 @@ std::wstring QuoteArgument(const std::wstring& s) {
 bool RunUnix(const std::wstring& script) {
     // Wine neither waits for a Linux program nor tells its exit code: the script leaves it in
     // a file of its own, which is waited for.
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
+    // Not in the temp folder, which tests point elsewhere, and spelt as the Unix side has it.
+    wchar_t windows[MAX_PATH];
+    GetWindowsDirectoryW(windows, MAX_PATH);
     static int runs = 0;
-    const std::wstring done = std::wstring(temp) + L"pbtest_unix_" +
+    const std::wstring done = std::wstring(windows, 3) + L"pbtest_unix_" +
                               std::to_wstring(GetCurrentProcessId()) + L"_" +
                               std::to_wstring(++runs);
     std::wstring line =
-        L"Z:\\bin\\sh -c " + QuoteArgument(L"(" + script + L"); echo $? > " + UnixPath(done));
+        L"Z:\\bin\\sh -c " +
+        // Written aside and renamed into place, so that it is never read half written.
+        QuoteArgument(L"(" + script + L"); echo $? > " + UnixPath(done + L"~") + L" && mv " +
+                      UnixPath(done + L"~") + L" " + UnixPath(done));
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};

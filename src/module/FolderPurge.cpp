@@ -68,10 +68,15 @@ bool IsListable(DWORD attributes) {
     return (attributes & skipped) == 0;
 }
 
+struct Entry {
+    std::wstring name;
+    std::uint64_t id; // the file system's id of the file
+};
+
 // The held folder's files, asked of its own handle: whatever has been put at its path since
 // it was resolved is not listed.
-std::vector<std::wstring> ListFiles(const HeldFolder& folder) {
-    std::vector<std::wstring> names;
+std::vector<Entry> ListFiles(const HeldFolder& folder) {
+    std::vector<Entry> entries;
     std::vector<std::uint64_t> buffer(64 * 1024 / sizeof(std::uint64_t));
     const auto bytes = static_cast<DWORD>(buffer.size() * sizeof(std::uint64_t));
     FILE_INFO_BY_HANDLE_CLASS query = FileIdBothDirectoryRestartInfo;
@@ -81,21 +86,23 @@ std::vector<std::wstring> ListFiles(const HeldFolder& folder) {
         for (;;) {
             const auto* e = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
             if (IsListable(e->FileAttributes))
-                names.emplace_back(e->FileName, e->FileNameLength / sizeof(wchar_t));
+                entries.push_back({std::wstring(e->FileName, e->FileNameLength / sizeof(wchar_t)),
+                                   static_cast<std::uint64_t>(e->FileId.QuadPart)});
             if (e->NextEntryOffset == 0)
                 break;
             at += e->NextEntryOffset;
         }
         KeepAnswering(); // a large folder takes a while to list
     }
-    return names;
+    return entries;
 }
 
 // Deletes one listed file, but only if what it opens is that very entry of the folder: not a
 // link's target elsewhere (Wine shows a link made on the Unix side as a plain file, and
 // deleting through it deletes its target). A Windows link opens as itself and goes as a link;
 // a folder put there since the listing does not open at all (no backup semantics).
-Outcome DeleteEntry(const HeldFolder& folder, const std::wstring& name, const DeletionHook& hook) {
+Outcome DeleteEntry(const HeldFolder& folder, const Entry& entry, const DeletionHook& hook) {
+    const std::wstring& name = entry.name;
     if (hook)
         hook(DeletionStep::Open, name);
     // No delete sharing: from its check to its deletion nobody can move the file away (a
@@ -106,7 +113,7 @@ Outcome DeleteEntry(const HeldFolder& folder, const std::wstring& name, const De
                                       FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file)
         return GetLastError() == ERROR_FILE_NOT_FOUND ? Outcome::Gone : Outcome::Kept;
-    if (!folder.IsEntry(file.get(), name))
+    if (!folder.IsEntry(file.get(), name, entry.id))
         return Outcome::Kept;
     if (hook)
         hook(DeletionStep::Delete, name);
@@ -131,10 +138,19 @@ Outcome DeleteEntry(const HeldFolder& folder, const std::wstring& name, const De
 // deletion: two threads, each taking the next file, keep the purge near the plain one's time.
 class Deleter {
   public:
-    Deleter(const HeldFolder& folder, const std::vector<std::wstring>& names)
-        : folder_(folder), names_(names), progress_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
-        for (std::thread& w : workers_)
-            w = std::thread([this] { Work(); });
+    Deleter(const HeldFolder& folder, const std::vector<Entry>& entries)
+        : folder_(folder), entries_(entries),
+          progress_(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
+          exited_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+        try {
+            for (std::thread& w : workers_) {
+                w = std::thread([this] { Work(); });
+                ++started_;
+            }
+        } catch (...) { // no thread may outlive the folder and the list it works on
+            Stop();
+            throw;
+        }
     }
     Deleter(const Deleter&) = delete;
     Deleter& operator=(const Deleter&) = delete;
@@ -181,12 +197,16 @@ class Deleter {
         SRWLOCK& lock_;
     };
 
+    // Lets the threads end once the released files are tried, and waits for them while the
+    // window answers other programs.
     void Stop() {
         {
             Exclusive hold(lock_);
             finished_ = true;
             WakeAllConditionVariable(&changed_);
         }
+        WaitPumping(
+            exited_.get(), [&] { return exitedCount_ == started_; }, WaitInput::Leave);
         for (std::thread& w : workers_)
             if (w.joinable())
                 w.join();
@@ -208,23 +228,24 @@ class Deleter {
                 size_t i;
                 {
                     Exclusive hold(lock_);
-                    while (next_ >= released_ && !finished_)
+                    while (next_ >= released_ && !finished_ && !failed_)
                         SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
-                    if (next_ >= released_)
-                        return;
+                    if (next_ >= released_ || failed_)
+                        break;
                     i = next_++;
                 }
-                Count(DeleteEntry(folder_, names_[i], hook));
+                Count(DeleteEntry(folder_, entries_[i], hook));
             }
         } catch (...) {
             Exclusive hold(lock_);
             if (!failed_)
                 error_ = std::current_exception();
-            failed_ = true;
-            finished_ = true; // the other thread stops too
+            failed_ = true; // the other thread takes no more files either
             WakeAllConditionVariable(&changed_);
             SetEvent(progress_.get());
         }
+        if (++exitedCount_ == started_)
+            SetEvent(exited_.get());
     }
 
     void Count(Outcome outcome) {
@@ -238,16 +259,17 @@ class Deleter {
 
     static constexpr size_t kNever = SIZE_MAX;
     const HeldFolder& folder_;
-    const std::vector<std::wstring>& names_;
+    const std::vector<Entry>& entries_;
     SRWLOCK lock_ = SRWLOCK_INIT;
     CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
     size_t released_ = 0, next_ = 0; // guarded by lock_, as are finished_ and error_
     bool finished_ = false;
     std::atomic<size_t> removed_{0}, kept_{0}, done_{0}, wakeAt_{kNever};
+    std::atomic<size_t> started_{0}, exitedCount_{0};
     std::atomic<bool> failed_{false};
     std::exception_ptr error_; // the first error, set before failed_
-    const UniqueHandleW progress_;
-    std::array<std::thread, 2> workers_; // last: they start once the rest is ready
+    const UniqueHandleW progress_, exited_;
+    std::array<std::thread, 2> workers_;
 };
 
 struct Tally {
@@ -255,17 +277,17 @@ struct Tally {
 };
 
 // Logs each file, then lets it go; the selection follows the lines.
-Tally LogAndDelete(const HeldFolder& folder, const std::vector<std::wstring>& names,
+Tally LogAndDelete(const HeldFolder& folder, const std::vector<Entry>& entries,
                    LogSelection& selection) {
-    Deleter deleter(folder, names);
-    for (size_t i = 0; i < names.size(); ++i) {
+    Deleter deleter(folder, entries);
+    for (size_t i = 0; i < entries.size(); ++i) {
         DoEvents();
-        AddLog(L"      " + names[i]);
+        AddLog(L"      " + entries[i].name);
         deleter.Release(i + 1);
         selection.Down(1, false);
         DoEvents();
     }
-    deleter.WaitUntilTried(names.size());
+    deleter.WaitUntilTried(entries.size());
     deleter.Finish();
     return {deleter.removed(), deleter.kept()};
 }
@@ -314,8 +336,11 @@ std::wstring GetSpecialFolder(int csidl) {
 }
 
 std::vector<std::wstring> ListFolderFiles(const std::wstring& folder) {
-    const std::optional<HeldFolder> held = HeldFolder::Open(folder);
-    return held ? ListFiles(*held) : std::vector<std::wstring>();
+    std::vector<std::wstring> names;
+    if (const std::optional<HeldFolder> held = HeldFolder::Open(folder))
+        for (Entry& entry : ListFiles(*held))
+            names.push_back(std::move(entry.name));
+    return names;
 }
 
 void PurgeFolder(const std::wstring& folder, const std::wstring& shown, const PurgeTexts& texts) {
@@ -333,19 +358,20 @@ void PurgeFolder(const std::wstring& folder, const std::wstring& shown, const Pu
 
     // A snapshot of our own: a nested run at a pumping point cannot change what
     // we delete.
-    const std::vector<std::wstring> names = held ? ListFiles(*held) : std::vector<std::wstring>();
+    const std::vector<Entry> entries = held ? ListFiles(*held) : std::vector<Entry>();
     const ListBox& file1 = MainForm().File1;
     file1.Clear();
-    SendMessageW(file1.hwnd(), LB_INITSTORAGE, names.size(), names.size() * 32 * sizeof(wchar_t));
-    for (const std::wstring& name : names) {
-        SendMessageW(file1.hwnd(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    SendMessageW(file1.hwnd(), LB_INITSTORAGE, entries.size(),
+                 entries.size() * 32 * sizeof(wchar_t));
+    for (const Entry& entry : entries) {
+        SendMessageW(file1.hwnd(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.name.c_str()));
         KeepAnswering();
     }
 
     LogSelection selection;
     Tally tally;
     if (held)
-        tally = LogAndDelete(*held, names, selection);
+        tally = LogAndDelete(*held, entries, selection);
     AddLog(texts.cleared);
     AddLog(L"     Purgebox removed " + std::to_wstring(tally.removed) + L" files");
     if (tally.kept)

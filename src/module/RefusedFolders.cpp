@@ -1,4 +1,5 @@
 #include "module/RefusedFolders.h"
+#include "module/modMain.h"
 #include <shlobj.h>
 #include <knownfolders.h>
 #include <algorithm>
@@ -12,6 +13,21 @@ struct Protected {
     Location where;
     bool content; // the user's own documents: nothing inside it is the system's to remove
 };
+
+std::wstring Environment(const wchar_t* name) {
+    std::wstring value(32768, L'\0');
+    const DWORD n = GetEnvironmentVariableW(name, value.data(), 32768);
+    value.resize(n < value.size() ? n : 0);
+    return value;
+}
+
+// Wine tells every process the user's Unix home, "\??\Z:\home\user"; Windows has none.
+std::wstring WineHome() {
+    std::wstring home = Environment(L"WINEHOMEDIR");
+    if (home.rfind(L"\\??\\", 0) == 0)
+        home.erase(0, 4);
+    return home;
+}
 
 void Add(std::vector<Protected>& out, const std::wstring& path, bool content) {
     if (std::optional<Location> where = LocationOf(path))
@@ -50,23 +66,33 @@ std::vector<Protected> ProtectedFolders() {
         addKnown(id, false);
     for (const KNOWNFOLDERID* id : kContent)
         addKnown(id, true);
-    // Wine tells every process the user's Unix home, "\??\Z:\home\user": it holds the user's
-    // files whether or not the profile's folders link into it.
-    std::wstring home(32768, L'\0');
-    const DWORD n = GetEnvironmentVariableW(L"WINEHOMEDIR", home.data(), 32768);
-    if (n > 0 && n < home.size()) {
-        home.resize(n);
-        if (home.rfind(L"\\??\\", 0) == 0)
-            home.erase(0, 4);
-        Add(folders, home, false);
-    }
+    // A 32-bit program on 64-bit Windows is told the 32-bit folders; the 64-bit ones are
+    // these (each missing elsewhere).
+    for (const wchar_t* name : {L"ProgramW6432", L"CommonProgramW6432"})
+        if (const std::wstring path = Environment(name); !path.empty())
+            Add(folders, path, false);
+    Add(folders, GetWindowsDir() + L"\\Sysnative", false);
+    if (const std::wstring home = WineHome(); !home.empty())
+        Add(folders, home, false); // whether or not the profile's folders lead into it
     return folders;
+}
+
+// Under Wine a drive letter may lead anywhere on the Unix side, into the user's documents
+// too, and files there are named by that drive: only the Windows folder's drive and the one
+// Wine names the home on are known to be what they seem.
+bool OnUnknownWineDrive(const Location& folder) {
+    const std::wstring home = WineHome();
+    if (home.empty())
+        return false;
+    const std::optional<Location> windows = LocationOf(GetWindowsDir()), unix = LocationOf(home);
+    return !(windows && windows->volume == folder.volume) &&
+           !(unix && unix->volume == folder.volume);
 }
 
 } // namespace
 
 bool IsRefusedFolder(const Location& folder) {
-    if (IsVolumeRoot(folder))
+    if (IsVolumeRoot(folder) || OnUnknownWineDrive(folder))
         return true;
     const std::vector<Protected> folders = ProtectedFolders();
     return std::any_of(folders.begin(), folders.end(), [&](const Protected& p) {

@@ -142,15 +142,22 @@ std::wstring HeldFolder::EntryPath(const std::wstring& name) const {
     return (where_.final.empty() ? openedAs_ : where_.final) + L"\\" + name;
 }
 
-bool HeldFolder::IsEntry(HANDLE file, const std::wstring& name) const {
+bool HeldFolder::IsEntry(HANDLE file, const std::wstring& name, std::uint64_t listedId) const {
+    // The listing names a link made on the Unix side by its target's id, so the id alone does
+    // not tell a link from the entry; the path alone does not tell the held folder from one
+    // put at its path since.
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file, &info) || info.dwVolumeSerialNumber != where_.volume ||
+        ((std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow) != listedId)
+        return false;
     if (!where_.final.empty()) {
         const std::wstring final = FinalPathOf(file);
         if (!final.empty())
             return NamesEntry(final, where_.final, name);
     }
-    // No final path (a long one under Wine): the same volume, and the path on it.
-    const std::optional<Location> at = LocationOf(file);
-    return at && at->volume == where_.volume && NamesEntry(at->onVolume, where_.onVolume, name);
+    // No final path (a long one under Wine): the path on the volume.
+    const std::wstring onVolume = PathOnVolume(file);
+    return !onVolume.empty() && NamesEntry(onVolume, where_.onVolume, name);
 }
 
 } // namespace pb

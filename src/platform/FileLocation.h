@@ -1,6 +1,7 @@
 #pragma once
 // Where files and folders really are: resolved through every link, as the system names them.
 #include "platform/Handles.h"
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -38,9 +39,10 @@ class HeldFolder {
     const Location& where() const { return where_; }
     // The path to open an entry by.
     std::wstring EntryPath(const std::wstring& name) const;
-    // Whether the open file is the entry `name` directly in this folder: not a link's target
-    // elsewhere, nor a case twin in a sibling folder.
-    bool IsEntry(HANDLE file, const std::wstring& name) const;
+    // Whether the open file is the entry `name` that this folder's own listing gave with the
+    // file id `listedId`: not a link's target elsewhere, nor a case twin in a sibling folder,
+    // nor a file of another folder put in this one's place or a parent's since.
+    bool IsEntry(HANDLE file, const std::wstring& name, std::uint64_t listedId) const;
 
   private:
     HeldFolder(UniqueFile handle, Location where, std::wstring openedAs);
