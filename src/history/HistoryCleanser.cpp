@@ -44,7 +44,7 @@ ComPtr<IUrlHistoryStg2> SystemHistoryStore() {
 HistoryCleanser::HistoryCleanser(std::function<void()> whenRead)
     : mUrlHistory(SystemHistoryStore()) {
     if (mUrlHistory) {
-        Refresh(); // the system's store keeps to the thread that made it
+        Take(ReadAtStart(mUrlHistory.Get(), nullptr)); // it keeps to the thread that made it
         return;
     }
     // Ours is free-threaded. Under Wine each record costs a look into the cache index, about
