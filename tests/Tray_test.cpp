@@ -1,7 +1,9 @@
 #include "TestSupport.h"
+#include "FakeHistoryStore.h"
 #include "platform/Pump.h"
 #include "platform/Errors.h"
 #include "forms/Twips.h"
+#include "module/CacheApi.h"
 #include "module/modMain.h"
 #include <cstring>
 
@@ -183,4 +185,84 @@ TEST_F(Tray, AnErrorThatEndsTheProgramFromTheTrayLeavesNoIcon) {
     pb::SetFatalHook(usual);
     EXPECT_EQ(reported, L"the store failed");
     EXPECT_FALSE(IconPresent());
+}
+
+namespace {
+// The shell's right click on the icon, from another thread: it notifies and does not wait.
+// Once the window has answered the WM_NULL sent after it, it has dealt with the callback.
+HWND gTrayWindow, gMainWindow;
+void ShellRightClick() {
+    SendNotifyMessageW(gTrayWindow, WM_MOUSEMOVE, 0, WM_RBUTTONDOWN);
+    DWORD_PTR ignored;
+    SendMessageTimeoutW(gMainWindow, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+}
+
+// A cache of one entry that the icon is right-clicked on while the task searches it.
+int gCacheDeleted = 0;
+HANDLE WINAPI FirstEntryAfterAClick(LPCSTR, LPINTERNET_CACHE_ENTRY_INFOA info, LPDWORD size) {
+    ShellRightClick();
+    static char url[] = "http://cached.example/";
+    if (*size < sizeof *info) {
+        *size = sizeof *info;
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return nullptr;
+    }
+    info->lpszSourceUrlName = url;
+    return reinterpret_cast<HANDLE>(0x300);
+}
+BOOL WINAPI NoNextEntry(HANDLE, LPINTERNET_CACHE_ENTRY_INFOA, LPDWORD) {
+    SetLastError(ERROR_NO_MORE_ITEMS);
+    return FALSE;
+}
+BOOL WINAPI DeleteEntry(LPCSTR) {
+    ++gCacheDeleted;
+    return TRUE;
+}
+BOOL WINAPI CloseSearch(HANDLE) {
+    return TRUE;
+}
+
+// When the menu came: after how many of the run's pumping points, and what the tasks had done.
+struct Shown {
+    int pumpingPoint;
+    bool cacheEmptied, historyCleared;
+    bool operator==(const Shown&) const = default;
+};
+void PrintTo(const Shown& s, std::ostream* os) {
+    *os << "{pumping point " << s.pumpingPoint << ", cache " << (s.cacheEmptied ? "" : "not ")
+        << "emptied, history " << (s.historyCleared ? "" : "not ") << "cleared}";
+}
+} // namespace
+
+TEST_F(Tray, ARightClickDuringATaskOpensTheMenuOnlyAtTheRunsNextPumpingPoint) {
+    gTrayWindow = form().Picture1->hwnd();
+    gMainWindow = form().hwnd();
+    gCacheDeleted = 0;
+    const pb::CacheApi cache{nullptr,      nullptr,      nullptr,     &FirstEntryAfterAClick,
+                             &NoNextEntry, &DeleteEntry, &CloseSearch};
+    FakeState history;
+    history.records = {{L"http://visited.example/", L"Visited"}};
+    history.onClear = &ShellRightClick;
+    auto cleanser = std::make_unique<pb::HistoryCleanser>(
+        pb::Adopt<IUrlHistoryStg2>(new FakeStore(history)), std::function<void()>());
+    ASSERT_EQ(cleanser->Count(), 1);
+    std::swap(pb::gCleanser, cleanser);
+
+    std::vector<Shown> shown;
+    int pumpingPoints = 0;
+    pb::SetPumpHook([&] { ++pumpingPoints; });
+    pb::FrmMain::SetPopupHandler([&](HMENU) {
+        shown.push_back({pumpingPoints, gCacheDeleted == 1, history.records.empty()});
+        return 0u;
+    });
+    pb::SetCacheApi(&cache);
+    form().Check1.SetValue(1);
+    form().Check4.SetValue(1);
+    SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
+    pb::SetCacheApi(nullptr);
+    std::swap(pb::gCleanser, cleanser);
+
+    // Each menu came after its task had returned, at the pumping point that followed it.
+    EXPECT_EQ(shown, (std::vector<Shown>{{1, true, false}, {3, true, true}}));
+    EXPECT_EQ(Messages().size(), 1u); // the run's own box: no other run began inside it
 }

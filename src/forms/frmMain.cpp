@@ -577,7 +577,27 @@ void FrmMain::OnChildMouseMove(int id, LPARAM lp) {
     }
 }
 
+namespace {
+// What opens a menu or a box, starts a run or ends the program: clicks and picks, closing, the
+// system menu, and the tray icon's callback. Asking and painting are not among them.
+bool StartsSomething(UINT msg, WPARAM wp) {
+    switch (msg) {
+    case WM_COMMAND:
+    case WM_SYSCOMMAND:
+    case WM_CLOSE:
+    case WM_CONTEXTMENU:
+        return true;
+    case kMsgChildMouseMove:
+        return static_cast<int>(wp) == idPicture1;
+    default:
+        return false;
+    }
+}
+} // namespace
+
 LRESULT FrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    if (StartsSomething(msg, wp) && HoldForPumpingPoint(hwnd_, msg, wp, lp))
+        return 0; // a task is waiting: this comes at the run's next pumping point
     if (taskbarCreated_ && msg == taskbarCreated_) {
         RestoreTrayIcon(); // the shell restarted: without the icon the hidden window is lost
         return 0;
@@ -590,8 +610,10 @@ LRESULT FrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         OnChildMouseMove(static_cast<int>(wp), lp);
         return 0;
     case kMsgHistoryRead:
+        // Also after a clear dropped the reading: then there is nothing left to take in. A store
+        // that could not be read at all ends the program, as a failed load would.
         if (gCleanser)
-            gCleanser->Settle(); // a failed reading ends the program, as a failed load would
+            gCleanser->Settle();
         return 0;
     case WM_MOUSEMOVE:
         Form_MouseMove();

@@ -19,10 +19,9 @@ struct HistoryCleanser::Reading {
 };
 
 struct HistoryCleanser::FirstReading {
-    std::atomic<bool> stop{false}, done{false}, held{false};
+    std::atomic<bool> stop{false}, done{false};
     Reading result;
     UniqueHandleW finished{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    UniqueHandleW going{CreateEventW(nullptr, TRUE, TRUE, nullptr)}; // reset: held between records
     std::thread thread; // last: starts once the rest is ready
 };
 
@@ -45,7 +44,7 @@ ComPtr<IUrlHistoryStg2> SystemHistoryStore() {
 HistoryCleanser::HistoryCleanser(std::function<void()> whenRead)
     : mUrlHistory(SystemHistoryStore()) {
     if (mUrlHistory) {
-        Refresh(); // the system's store keeps to the thread that made it
+        Take(ReadAtStart(mUrlHistory.Get(), nullptr)); // it keeps to the thread that made it
         return;
     }
     // Ours is free-threaded. Under Wine each record costs a look into the cache index, about
@@ -63,11 +62,11 @@ HistoryCleanser::HistoryCleanser(ComPtr<IUrlHistoryStg2> store, std::function<vo
 
 void HistoryCleanser::StartReading(std::function<void()> whenRead) {
     freeThreaded_ = true;
-    firstReading_ = std::make_unique<FirstReading>();
-    FirstReading& first = *firstReading_;
+    firstReading_ = std::make_shared<FirstReading>();
+    FirstReading& first = *firstReading_; // lives until this thread is joined
     first.thread = std::thread([&first, store = mUrlHistory.Get(), whenRead = std::move(whenRead)] {
         try {
-            first.result = Read(store, nullptr, 0, &first);
+            first.result = ReadAtStart(store, &first.stop);
         } catch (...) { // raised on the window's thread, where the top-level handler is
             first.result = Reading{};
             first.result.error = std::current_exception();
@@ -82,19 +81,18 @@ void HistoryCleanser::StartReading(std::function<void()> whenRead) {
 HistoryCleanser::HistoryCleanser(ComPtr<IUrlHistoryStg2> store) : mUrlHistory(std::move(store)) {
     if (!mUrlHistory)
         throw HResultError(E_POINTER, "Opening the URL history");
-    Refresh();
+    Take(ReadAtStart(mUrlHistory.Get(), nullptr));
 }
 
 HistoryCleanser::~HistoryCleanser() {
     if (firstReading_) {
         firstReading_->stop = true; // nobody will read the list now
-        SetEvent(firstReading_->going.get());
         firstReading_->thread.join();
     }
 }
 
 HistoryCleanser::Reading HistoryCleanser::Read(IUrlHistoryStg2* store, const wchar_t* prefix,
-                                               DWORD flags, FirstReading* first) {
+                                               DWORD flags, const std::atomic<bool>* stop) {
     Reading r;
     ComPtr<IEnumSTATURL> urls;
     if (FAILED(r.hr = store->EnumUrls(urls.ReleaseAndGetAddressOf()))) {
@@ -108,13 +106,7 @@ HistoryCleanser::Reading HistoryCleanser::Read(IUrlHistoryStg2* store, const wch
     r.listed = true;
     STATURL buffer{};
     buffer.cbSize = sizeof buffer;
-    for (;;) {
-        if (first) {
-            if (first->held) // a look at the event alone would cost a call per record
-                WaitForSingleObject(first->going.get(), INFINITE);
-            if (first->stop)
-                break;
-        }
+    while (!(stop && *stop)) {
         ULONG fetched = 0;
         if (FAILED(r.hr = urls->Next(1, &buffer, &fetched))) {
             r.call = "IEnumSTATURL::Next";
@@ -132,6 +124,18 @@ HistoryCleanser::Reading HistoryCleanser::Read(IUrlHistoryStg2* store, const wch
     return r;
 }
 
+HistoryCleanser::Reading HistoryCleanser::ReadAtStart(IUrlHistoryStg2* store,
+                                                      const std::atomic<bool>* stop) {
+    Reading r = Read(store, nullptr, 0, stop);
+    // One record that cannot be read (a damaged or oversized one) must not keep the program
+    // from starting, and so from the clear that would remove it: the list is what was read.
+    if (r.listed && FAILED(r.hr)) {
+        r.hr = S_OK;
+        r.call = nullptr;
+    }
+    return r;
+}
+
 void HistoryCleanser::Take(Reading reading) const {
     if (reading.error)
         std::rethrow_exception(reading.error);
@@ -140,16 +144,25 @@ void HistoryCleanser::Take(Reading reading) const {
     ThrowIfFailed(reading.hr, reading.call);
 }
 
-void HistoryCleanser::Settle() const {
-    if (!firstReading_)
-        return;
-    FirstReading& first = *firstReading_;
+std::shared_ptr<HistoryCleanser::FirstReading> HistoryCleanser::EndFirstReading(bool stop) const {
+    // Held here, not referred to: whatever runs while the window is answered may take it.
+    const std::shared_ptr<FirstReading> first = firstReading_;
+    if (!first)
+        return nullptr;
+    if (stop)
+        first->stop = true;
     WaitPumping(
-        first.finished.get(), [&] { return first.done.load(); }, WaitInput::Leave);
-    first.thread.join();
-    Reading reading = std::move(firstReading_->result);
+        first->finished.get(), [&] { return first->done.load(); }, WaitInput::Leave);
+    if (firstReading_ != first)
+        return nullptr;
     firstReading_.reset();
-    Take(std::move(reading));
+    first->thread.join();
+    return first;
+}
+
+void HistoryCleanser::Settle() const {
+    if (const auto first = EndFirstReading(false))
+        Take(std::move(first->result));
 }
 
 void HistoryCleanser::Refresh(const std::optional<std::wstring>& URLStartsWith,
@@ -217,27 +230,12 @@ void HistoryCleanser::DeleteURL(const std::wstring& URL, std::int32_t Flags) {
 }
 
 void HistoryCleanser::Clear() {
+    // A reading of what is about to go: it stops, and what it read so far stays the list should
+    // the clear fail.
+    if (const auto first = EndFirstReading(true))
+        Take(std::move(first->result));
     HRESULT hr = S_OK;
-    if (firstReading_) {
-        // Still reading what a clear that works replaces at once: the reading is held while
-        // the store clears, then dropped; after a failed clear it goes on, and the list is the
-        // store as at creation, as usual.
-        FirstReading& first = *firstReading_;
-        struct GoOn {
-            FirstReading& first;
-            ~GoOn() {
-                first.held = false;
-                SetEvent(first.going.get());
-            }
-        } goOn{first};
-        ResetEvent(first.going.get());
-        first.held = true;
-        Aside([&] { hr = mUrlHistory->ClearHistory(); });
-        first.stop = SUCCEEDED(hr);
-    } else {
-        Aside([&] { hr = mUrlHistory->ClearHistory(); });
-    }
-    Settle();
+    Aside([&] { hr = mUrlHistory->ClearHistory(); });
     ThrowIfFailed(hr, "IUrlHistoryStg2::ClearHistory");
     Refresh();
 }

@@ -20,6 +20,8 @@ class HistoryCleanser {
     // Our store is read on a thread of its own, so that a long history does not hold up the
     // window: every member first waits for that reading, so the list is still the store as
     // it was at creation. `whenRead` is called on that thread once the reading is done.
+    // A record that cannot be read ends this first reading, not the creation: the list then
+    // holds what was read before it.
     explicit HistoryCleanser(std::function<void()> whenRead = {});
     // Uses the given store; reads all of it before returning.
     explicit HistoryCleanser(ComPtr<IUrlHistoryStg2> store);
@@ -31,6 +33,8 @@ class HistoryCleanser {
 
     void AddURL(const std::wstring& URL, const std::wstring& Title, std::int32_t Flags);
     std::int32_t Count() const;
+    // Stops the first reading if it still runs (what it read so far is the list should the
+    // clear fail), clears the store, and reads it again.
     void Clear();
     // No prefix: the whole history.
     void Refresh(const std::optional<std::wstring>& URLStartsWith = std::nullopt,
@@ -44,15 +48,20 @@ class HistoryCleanser {
     std::vector<EntryPtr>::const_iterator end() const;
 
     // Waits for the first reading and takes it in; raises its error, as creation would have.
+    // Safe to call at any time, also again after the reading was taken in or dropped.
     void Settle() const;
 
   private:
     struct Reading;
     struct FirstReading;
-    // `first`: the first reading's controls, which stop it or hold it between records.
+    // `stop`: set to end the reading between two records.
     static Reading Read(IUrlHistoryStg2* store, const wchar_t* prefix, DWORD flags,
-                        FirstReading* first);
+                        const std::atomic<bool>* stop = nullptr);
+    static Reading ReadAtStart(IUrlHistoryStg2* store, const std::atomic<bool>* stop);
     void StartReading(std::function<void()> whenRead);
+    // Waits for the first reading, answering the window meanwhile, and takes it over from the
+    // list; null when there is none, or when a call made during the wait took it.
+    std::shared_ptr<FirstReading> EndFirstReading(bool stop) const;
     void Take(Reading reading) const;
     size_t Position(std::int32_t Index) const;
 
@@ -63,7 +72,8 @@ class HistoryCleanser {
     bool freeThreaded_ = false; // ours: any thread may call it
     // Both complete the first reading on first use, hence mutable.
     mutable std::vector<EntryPtr> mEntries;
-    mutable std::unique_ptr<FirstReading> firstReading_;
+    // Shared with whoever waits for it: a call made during that wait may take it over.
+    mutable std::shared_ptr<FirstReading> firstReading_;
 };
 
 } // namespace pb

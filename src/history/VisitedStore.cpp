@@ -53,6 +53,10 @@ class VisitedSearch {
                 ended_ = true;
                 if (err != ERROR_NO_MORE_ITEMS)
                     error_ = HRESULT_FROM_WIN32(err);
+                const char* name = nullptr;
+                if (err == ERROR_INSUFFICIENT_BUFFER && (name = buffer_.NameOfEntryTooLarge()) &&
+                    IsHistoryEntryName(name))
+                    tooLarge_ = name;
             } else if (ToRecord(*buffer_.info(), out)) {
                 return true;
             }
@@ -60,6 +64,15 @@ class VisitedSearch {
         return false;
     }
     HRESULT error() const { return error_; }
+
+    // The name of the record that ended the search by being too large to read, where known.
+    const std::string& tooLarge() const { return tooLarge_; }
+    // Goes on after that record: the search moves past it once it is deleted.
+    void Resume() {
+        ended_ = false;
+        error_ = S_OK;
+        tooLarge_.clear();
+    }
 
   private:
     static bool ToRecord(const INTERNET_CACHE_ENTRY_INFOA& e, VisitedRecord& out) {
@@ -88,6 +101,7 @@ class VisitedSearch {
     HANDLE search_ = nullptr;
     bool ended_ = false;
     HRESULT error_ = S_OK;
+    std::string tooLarge_;
 };
 
 wchar_t* TaskString(const std::wstring& s) {
@@ -229,8 +243,14 @@ class VisitedStore final : public RefCounted<IUrlHistoryStg2> {
         VisitedSearch search;
         VisitedRecord r;
         bool all = true;
-        while (search.Next(r))
-            all = DeleteUrlCacheEntryA(r.key.c_str()) && all; // an entry in use stays
+        for (;;) {
+            while (search.Next(r))
+                all = DeleteUrlCacheEntryA(r.key.c_str()) && all; // an entry in use stays
+            // A record too large to read still goes by its name, and the search goes on.
+            if (search.tooLarge().empty() || !DeleteUrlCacheEntryA(search.tooLarge().c_str()))
+                break;
+            search.Resume();
+        }
         if (FAILED(search.error()))
             return search.error();
         return all ? S_OK : S_FALSE;

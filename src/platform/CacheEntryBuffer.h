@@ -32,11 +32,24 @@ class CacheEntryBuffer {
         return true;
     }
 
+    // After a call that failed with error 122 because the entry is larger than kMaxSize: the
+    // entry's name where WinInet wrote it all the same (Wine does, when the name fits), else
+    // null. The rest of the record is missing.
+    const char* NameOfEntryTooLarge() {
+        const char* name = info()->lpszSourceUrlName;
+        const char* begin = reinterpret_cast<const char*>(words_.data());
+        const char* end = begin + size();
+        if (!name || name < begin + sizeof(INTERNET_CACHE_ENTRY_INFOA) || name >= end)
+            return nullptr;
+        return std::memchr(name, '\0', static_cast<size_t>(end - name)) ? name : nullptr;
+    }
+
     // FindFirstUrlCacheEntryA into this buffer, repeated while the buffer must grow.
     template <typename FindFirst>
     HANDLE First(FindFirst findFirst, const char* pattern, DWORD& err) {
         for (;;) {
             DWORD needed = size();
+            info()->lpszSourceUrlName = nullptr; // left null by a failed call that writes nothing
             SetLastError(0);
             HANDLE h = findFirst(pattern, info(), &needed);
             err = GetLastError();
@@ -48,6 +61,7 @@ class CacheEntryBuffer {
     template <typename FindNext> BOOL Next(FindNext findNext, HANDLE search, DWORD& err) {
         for (;;) {
             DWORD needed = size();
+            info()->lpszSourceUrlName = nullptr;
             SetLastError(0);
             const BOOL ok = findNext(search, info(), &needed);
             err = GetLastError();

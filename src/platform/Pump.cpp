@@ -2,6 +2,7 @@
 #include "platform/Handles.h"
 #include <algorithm>
 #include <atomic>
+#include <deque>
 #include <exception>
 #include <thread>
 #include <utility>
@@ -72,7 +73,92 @@ LONGLONG RecheckTicks() {
     }();
     return ticks;
 }
+constexpr UINT kMsgRunPiece = WM_APP + 4; // lParam: the std::function<void()> to run
+constexpr UINT kMsgHeldDue = WM_APP + 5;  // wParam: the number of a held message
+
+// A message held in a task's wait, and whether its place among the posted messages has come.
+struct HeldMessage {
+    HWND hwnd;
+    UINT msg;
+    WPARAM wp;
+    LPARAM lp;
+    WPARAM number;
+    bool due;
+};
+struct Hold {
+    int waits = 0; // answering inside a task's wait: starting anything waits
+    std::deque<HeldMessage> messages;
+    WPARAM numbered = 0;
+};
+Hold& TheHold() {
+    static Hold hold;
+    return hold;
+}
+
+// Handles the held messages whose turn has come, in the order they came; not while a task waits.
+void HandleDueMessages() {
+    Hold& hold = TheHold();
+    while (hold.waits == 0 && !hold.messages.empty() && hold.messages.front().due) {
+        const HeldMessage m = hold.messages.front();
+        hold.messages.pop_front();
+        if (IsWindow(m.hwnd))
+            SendMessageW(m.hwnd, m.msg, m.wp, m.lp);
+    }
+}
+
+// The place a held message took among the posted messages has come: it and all held before it.
+void MarkDue(WPARAM number) {
+    Hold& hold = TheHold();
+    const auto it = std::find_if(hold.messages.begin(), hold.messages.end(),
+                                 [number](const HeldMessage& m) { return m.number == number; });
+    if (it != hold.messages.end())
+        for (auto m = hold.messages.begin(); m != std::next(it); ++m)
+            m->due = true;
+}
+
+thread_local bool tAsideWork = false; // this thread runs RunAside's work
+
+LRESULT CALLBACK PumpProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == kMsgRunPiece) {
+        (*reinterpret_cast<const std::function<void()>*>(lp))();
+        return 0;
+    }
+    if (msg == kMsgHeldDue) {
+        MarkDue(wp);
+        HandleDueMessages();
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+// A message-only window on the window's thread: aside work sends its pieces there, and each
+// held message posts its place in the queue there.
+HWND PumpWindow() {
+    static const HWND window = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = &PumpProcedure;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"PurgeboxPump";
+        RegisterClassW(&wc);
+        return CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                             wc.hInstance, nullptr);
+    }();
+    return window;
+}
 } // namespace
+
+bool HoldForPumpingPoint(void* hwnd, unsigned msg, std::uintptr_t wp, std::intptr_t lp) {
+    Hold& hold = TheHold();
+    if (hold.waits == 0)
+        return false;
+    const WPARAM number = ++hold.numbered;
+    hold.messages.push_back({static_cast<HWND>(hwnd), msg, wp, lp, number, false});
+    // Posted messages are not taken while a task waits: the mark comes up at the next pumping
+    // point, in the order the message came.
+    if (!PostMessageW(PumpWindow(), kMsgHeldDue, number, 0))
+        hold.messages.back().due = true; // a full queue: first thing at the next pumping point
+    return true;
+}
 
 void HoldRedraw(void* window) {
     const HWND h = static_cast<HWND>(window);
@@ -110,6 +196,7 @@ void ResumeHeldRedraws(bool force) {
 
 namespace {
 void PumpPending() {
+    HandleDueMessages(); // their places in the queue came while a task waited
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
@@ -122,8 +209,14 @@ void PumpPending() {
 }
 
 // Answers what other threads and programs sent, and paints; posted messages, input
-// among them, stay queued.
+// among them, stay queued, and what would start something is held.
 void AnswerSentAndPaint() {
+    struct Waiting {
+        Waiting() { ++TheHold().waits; }
+        ~Waiting() { --TheHold().waits; }
+        Waiting(const Waiting&) = delete;
+        Waiting& operator=(const Waiting&) = delete;
+    } waiting;
     MSG msg;
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
@@ -145,6 +238,8 @@ void WaitOnce(HANDLE event, DWORD timeoutMs, WaitInput input) {
         h();
     if (r == WAIT_OBJECT_0 + handles)
         PumpPending();
+    else
+        HandleDueMessages();
 }
 } // namespace
 
@@ -152,8 +247,10 @@ void DoEvents() {
     if (const PumpHook h = Hook()) // a copy: the hook may replace itself
         h();
     ResumeHeldRedraws(false);
-    if (Now() - LastEmptyQueue() < RecheckTicks())
+    if (Now() - LastEmptyQueue() < RecheckTicks()) {
+        HandleDueMessages();
         return;
+    }
     PumpPending();
 }
 
@@ -163,45 +260,14 @@ void SleepAnswering(unsigned long ms) {
         WaitOnce(nullptr, std::min<DWORD>(ms - waited, kFrameMs), WaitInput::Leave);
 }
 
-namespace {
-constexpr UINT kMsgRunPiece = WM_APP + 4; // lParam: the std::function<void()> to run
-
-// A message-only window on the window's thread, which RunAside's work sends its pieces to.
-struct AsideTarget {
-    HWND window = nullptr;
-    DWORD thread = 0;
-};
-AsideTarget& Aside() {
-    static AsideTarget target;
-    return target;
-}
-
-LRESULT CALLBACK AsideProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == kMsgRunPiece) {
-        (*reinterpret_cast<const std::function<void()>*>(lp))();
-        return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wp, lp);
-}
-} // namespace
-
 void RunAside(const std::function<void()>& work) {
-    AsideTarget& aside = Aside();
-    if (!aside.window) {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = &AsideProcedure;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"PurgeboxAside";
-        RegisterClassW(&wc);
-        aside.window = CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                     wc.hInstance, nullptr);
-        aside.thread = GetCurrentThreadId();
-    }
+    PumpWindow(); // made here, on the window's thread, before the work can send to it
     std::exception_ptr error;
     std::atomic<bool> done{false};
     const UniqueHandleW finished(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     {
         const std::jthread worker([&] {
+            tAsideWork = true;
             try {
                 work();
             } catch (...) {
@@ -218,8 +284,7 @@ void RunAside(const std::function<void()>& work) {
 }
 
 void OnWindowThread(const std::function<void()>& piece) {
-    const AsideTarget& aside = Aside();
-    if (!aside.window || GetCurrentThreadId() == aside.thread) {
+    if (!tAsideWork) {
         piece();
         return;
     }
@@ -231,7 +296,7 @@ void OnWindowThread(const std::function<void()>& piece) {
             error = std::current_exception();
         }
     };
-    SendMessageW(aside.window, kMsgRunPiece, 0, reinterpret_cast<LPARAM>(&guarded));
+    SendMessageW(PumpWindow(), kMsgRunPiece, 0, reinterpret_cast<LPARAM>(&guarded));
     if (error)
         std::rethrow_exception(error);
 }
@@ -258,6 +323,7 @@ PumpHook SetPumpHook(PumpHook hook) {
 int RunMessageLoop() {
     MSG msg;
     for (;;) {
+        HandleDueMessages();
         if (!PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE))
             ResumeHeldRedraws(true); // idle: show everything that was held back
         if (GetMessageW(&msg, nullptr, 0, 0) <= 0)

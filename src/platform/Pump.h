@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <functional>
 
 namespace pb {
@@ -14,14 +15,22 @@ PumpHook SetPumpHook(PumpHook hook);
 
 // For long work on the GUI thread between pumping points, called often: at most once every
 // 20 ms it answers what other threads and programs sent, and paints. Posted messages, input
-// among them, stay queued.
+// among them, stay queued, and what would start something is held (HoldForPumpingPoint).
 void KeepAnswering();
 
 // What a wait for other work does with the window's messages meanwhile.
 enum class WaitInput {
     Handle, // every message, as at a pumping point
-    Leave,  // only sent messages and painting: clicks and keys stay queued
+    Leave,  // only sent messages and painting: clicks and keys stay queued, and what would start
+            // something is held (HoldForPumpingPoint)
 };
+
+// Asked by a window procedure about a message whose handling would start something: a click's
+// command, a menu, a box, a close, a run. While the window's thread waits in the middle of a task
+// (WaitInput::Leave, KeepAnswering), such a message is held, even one that came as a sent message,
+// and handled at the next pumping point, in its place among the posted messages as if it had
+// been posted when it came. True: held, and the procedure handles it no further now.
+bool HoldForPumpingPoint(void* hwnd, unsigned msg, std::uintptr_t wp, std::intptr_t lp);
 // Waits until done() holds, asking again whenever `wake` (an event handle) is signalled and
 // at least once a frame. The window keeps answering other programs and painting throughout.
 void WaitPumping(void* wake, const std::function<bool()>& done, WaitInput input);
@@ -33,8 +42,9 @@ void SleepAnswering(unsigned long ms);
 // with WaitInput::Leave does: the window answers and paints, but no click, key or posted
 // message is taken until the caller's next pumping point. An error in `work` is raised here.
 void RunAside(const std::function<void()>& work);
-// From inside `work`: runs `piece` on the window's thread (a message box, say) and returns
-// when it is done, raising its error. Elsewhere it simply runs `piece`.
+// From inside RunAside's `work`: runs `piece` on the window's thread (a message box, say) and
+// returns when it is done, raising its error. Anywhere else, on any thread, it simply runs
+// `piece` where it is.
 void OnWindowThread(const std::function<void()>& piece);
 
 // Runs the program's message loop until WM_QUIT; returns its exit code.

@@ -176,10 +176,11 @@ std::vector<std::wstring> App::Log() const {
     return lines;
 }
 
-std::wstring App::AnswerMessageBox(DWORD timeoutMs) const {
+std::wstring App::AnswerMessageBox(DWORD timeoutMs, DWORD readMs) const {
     const HWND box = WaitForWindow(pi_.dwProcessId, L"#32770", L"Purgebox", timeoutMs);
     if (!box)
         return L"(no message box)";
+    PumpFor(readMs);
     std::wstring text;
     for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         wchar_t cls[32] = {};
@@ -195,8 +196,8 @@ std::wstring App::AnswerMessageBox(DWORD timeoutMs) const {
 }
 
 bool App::PickTrayItem(const std::wstring& caption) const {
-    // The shell delivers the icon's mouse messages to the callback window this way.
-    PostMessageW(TrayWindow(), WM_MOUSEMOVE, 0, WM_RBUTTONDOWN);
+    // As the shell delivers the icon's mouse messages to the callback window: sent, not waited for.
+    SendNotifyMessageW(TrayWindow(), WM_MOUSEMOVE, 0, WM_RBUTTONDOWN);
     const HWND menuWindow = WaitForWindow(pi_.dwProcessId, L"#32768", nullptr, 10000);
     if (!menuWindow)
         return false;

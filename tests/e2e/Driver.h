@@ -49,8 +49,9 @@ class App {
     static std::wstring Text(HWND h);
     std::vector<std::wstring> Log() const;
 
-    // The program's next message box: its text, after pressing OK on it.
-    std::wstring AnswerMessageBox(DWORD timeoutMs = 120000) const;
+    // The program's next message box: its text, after pressing OK on it once it has been open
+    // for `readMs`, as long as a person takes to read it.
+    std::wstring AnswerMessageBox(DWORD timeoutMs = 120000, DWORD readMs = 0) const;
     // Right-clicks the tray icon and picks the item with this caption.
     bool PickTrayItem(const std::wstring& caption) const;
     // Runs "Clear Now!" with these boxes ticked and returns the log once it completed.
