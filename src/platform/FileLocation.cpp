@@ -1,4 +1,5 @@
 #include "platform/FileLocation.h"
+#include <winternl.h>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -35,6 +36,18 @@ std::wstring PathOnVolume(HANDLE h) {
     if (path.size() > 1 && path.back() == L'\\')
         path.pop_back();
     return path;
+}
+
+// The file system's id of an open file, as a folder's listing gives it. Asked of the file
+// itself: the Win32 calls that give it also ask Wine's mount manager for the volume's serial
+// number, which costs ten times a deletion.
+std::optional<std::uint64_t> FileIdOf(HANDLE h) {
+    constexpr auto kFileInternalInformation = static_cast<FILE_INFORMATION_CLASS>(6);
+    IO_STATUS_BLOCK io{};
+    LARGE_INTEGER id{};
+    if (NtQueryInformationFile(h, &io, &id, sizeof id, kFileInternalInformation) < 0)
+        return std::nullopt;
+    return static_cast<std::uint64_t>(id.QuadPart);
 }
 
 bool SameNoCase(const wchar_t* a, size_t na, const wchar_t* b, size_t nb) {
@@ -146,18 +159,16 @@ bool HeldFolder::IsEntry(HANDLE file, const std::wstring& name, std::uint64_t li
     // The listing names a link made on the Unix side by its target's id, so the id alone does
     // not tell a link from the entry; the path alone does not tell the held folder from one
     // put at its path since.
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(file, &info) || info.dwVolumeSerialNumber != where_.volume ||
-        ((std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow) != listedId)
+    if (FileIdOf(file) != listedId)
         return false;
     if (!where_.final.empty()) {
         const std::wstring final = FinalPathOf(file);
         if (!final.empty())
             return NamesEntry(final, where_.final, name);
     }
-    // No final path (a long one under Wine): the path on the volume.
-    const std::wstring onVolume = PathOnVolume(file);
-    return !onVolume.empty() && NamesEntry(onVolume, where_.onVolume, name);
+    // No final path (a long one under Wine): the same volume, and the path on it.
+    const std::optional<Location> at = LocationOf(file);
+    return at && at->volume == where_.volume && NamesEntry(at->onVolume, where_.onVolume, name);
 }
 
 } // namespace pb
