@@ -12,16 +12,22 @@ export PATH="/usr/sbin:/usr/bin:/sbin:/bin${PATH:+:$PATH}"
 PACKAGES=(cmake make python3-minimal python3.11-minimal
           gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-          wine wine64 libwine xvfb x11-utils x11-apps imagemagick-6.q16 googletest fonts-comic-neue fonts-wine)
+          wine wine64 libwine xvfb x11-utils x11-apps imagemagick-6.q16 googletest fonts-comic-neue fonts-wine
+          fonts-liberation fonts-dejavu-core fonts-dejavu-extra)
 
 # What the scripts, CMake and the tests run, and the packaged files they read.
 SETUP_COMMANDS=(wine wineserver wineboot Xvfb xdpyinfo xwininfo xwd convert cmake ctest make
                 python3 x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix
                 x86_64-w64-mingw32-windres i686-w64-mingw32-gcc-posix i686-w64-mingw32-g++-posix
                 i686-w64-mingw32-windres)
+# The captions test checks the program's stand-in faces that have a free package (Liberation
+# Sans has Arial's widths) and a face too wide for the boxes (DejaVu Sans).
 SETUP_FILES=(/usr/lib/wine/wine64 /usr/src/googletest/CMakeLists.txt
              /usr/share/fonts/opentype/comic-neue/ComicNeue-Regular.otf
-             /usr/share/wine/fonts/marlett.ttf)
+             /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma.ttf
+             /usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf
+             /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
+             /usr/share/fonts/truetype/dejavu/DejaVuSansCondensed.ttf)
 
 # Wine maps file names through the locale's character set: without a UTF-8 locale (none is
 # set in a minimal install or a container) names outside ASCII cannot be made or reached.
