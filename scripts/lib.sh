@@ -92,16 +92,88 @@ ensure_packages() {
     echo "Installing: ${missing[*]}"
     local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    # Through env: sudo's reset of the environment would drop a plain assignment before it.
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    $sudo env DEBIAN_FRONTEND=noninteractive \
+        apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
 # build_arch ARCH [cmake args...]: configures and builds into $BUILD_ROOT/ARCH.
 build_arch() {
     local arch="$1"; shift
-    cmake -S "$REPO_ROOT" -B "$BUILD_ROOT/$arch" -DCMAKE_BUILD_TYPE=Release \
+    run_child cmake -S "$REPO_ROOT" -B "$BUILD_ROOT/$arch" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$REPO_ROOT/cmake/mingw-$arch.cmake" "$@" >/dev/null
-    cmake --build "$BUILD_ROOT/$arch" -j "$(nproc)"
+    run_child cmake --build "$BUILD_ROOT/$arch" -j "$(nproc)"
+}
+
+# Every way out cleans up. Bash runs a trap only once the command in the foreground has ended,
+# so a TERM during the tests would wait for all of them: long commands run as a child in the
+# background (run_child) and are waited for. INT and TERM stop that child with everything it
+# started, then end the script with 130 or 143, and EXIT removes the Wine prefix and the X
+# server. The package install is left to finish: dpkg cut off halfway is worse.
+CHILD_PID=""
+handle_exits() {
+    trap on_exit EXIT
+    trap 'on_signal INT 130' INT
+    trap 'on_signal TERM 143' TERM
+}
+
+on_signal() {
+    trap '' INT TERM # a second Ctrl+C does not cut the clean-up short
+    echo "$(basename "$0"): $1: stopping and cleaning up" >&2
+    exit "$2"
+}
+
+on_exit() {
+    stop_child
+    stop_wine_env
+}
+
+# run_child COMMAND...: runs it where the traps can stop it, and returns its status.
+run_child() {
+    "$@" &
+    CHILD_PID=$!
+    local status=0
+    wait "$CHILD_PID" || status=$?
+    CHILD_PID=""
+    return "$status"
+}
+
+# process_tree PID: the process and all its descendants, parents first.
+process_tree() {
+    local -A children=()
+    local f stat pid fields
+    for f in /proc/[0-9]*/stat; do
+        { read -r stat <"$f"; } 2>/dev/null || continue
+        pid="${f#/proc/}"; pid="${pid%/stat}"
+        read -r -a fields <<<"${stat##*) }" # after the command name, which may hold blanks
+        children[${fields[1]}]+=" $pid"
+    done
+    local queue=("$1")
+    while [ ${#queue[@]} -gt 0 ]; do
+        pid="${queue[0]}"; queue=("${queue[@]:1}")
+        echo "$pid"
+        # shellcheck disable=SC2206 # a list of numbers
+        queue+=(${children[$pid]:-})
+    done
+}
+
+stop_child() {
+    [ -n "$CHILD_PID" ] || return 0
+    # shellcheck disable=SC2046 # a list of numbers
+    kill -TERM $(process_tree "$CHILD_PID") 2>/dev/null || true
+    # Unreaped until waited for, the child keeps its number: this KILL cannot reach another
+    # process.
+    local stat
+    for _ in $(seq 50); do
+        { read -r stat <"/proc/$CHILD_PID/stat"; } 2>/dev/null || break
+        stat="${stat##*) }"
+        [ "${stat%% *}" = Z ] && break
+        sleep 0.1
+    done
+    kill -KILL "$CHILD_PID" 2>/dev/null || true
+    wait "$CHILD_PID" 2>/dev/null || true
+    CHILD_PID=""
 }
 
 # Starts a private X server (unless use_display is given) and a fresh Wine prefix with one
@@ -113,31 +185,42 @@ start_wine_env() {
     export WINEPREFIX
     WINEPREFIX="$(mktemp -d /tmp/purgebox-wine.XXXXXX)"
     if [ "${1:-}" != "use_display" ]; then
-        local fdfile
-        fdfile="$(mktemp)"
-        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+        # The server writes its display number once it listens; the files go with the prefix.
+        local fdfile="$WINEPREFIX/xvfb-display" log="$WINEPREFIX/xvfb.log" display=""
+        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >"$log" 2>&1 &
         XVFB_PID=$!
-        for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
-        export DISPLAY=":$(head -n1 "$fdfile")"
-        rm -f "$fdfile"
+        for _ in $(seq 100); do
+            display="$(head -n1 "$fdfile" 2>/dev/null || true)"
+            [ -n "$display" ] && break
+            kill -0 "$XVFB_PID" 2>/dev/null || break
+            sleep 0.1
+        done
+        if [ -z "$display" ]; then
+            echo "error: the private X server (Xvfb) did not start; it said:" >&2
+            grep -v '^[[:space:]]*$' "$log" | tail -n 5 | sed 's/^/    /' >&2
+            return 1
+        fi
+        export DISPLAY=":$display"
+        rm -f "$fdfile" "$log"
     fi
     wineserver -p
-    wineboot -i >/dev/null 2>&1 || true
+    run_child wineboot -i >/dev/null 2>&1 || true
     # Debian's Wine does not look in its own font folder: Marlett (the caption buttons' symbols)
     # and Tahoma are found only in the prefix's Fonts folder.
     cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
     if [ "${1:-}" != "use_display" ]; then
         # No window manager runs on the private server: without this, Wine waits two seconds
         # for one to acknowledge every window it hides.
-        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+        run_child wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+            >/dev/null 2>&1 || true
     fi
     # Start afresh, so that the desktop process (and its tray) reads the settings above. The
     # services and the desktop start here, not under the test runner, whose output pipe they
     # would otherwise hold open.
     wineserver -k 2>/dev/null || true
-    wineserver -w
+    run_child wineserver -w
     wineserver -p
-    wineboot -r >/dev/null 2>&1 || true
+    run_child wineboot -r >/dev/null 2>&1 || true
 }
 
 stop_wine_env() {
