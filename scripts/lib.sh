@@ -113,6 +113,9 @@ build_arch() {
 # server. The package install is left to finish: dpkg cut off halfway is worse.
 CHILD_PID=""
 handle_exits() {
+    # The script's own stderr: a trap runs inside whatever command it interrupted, with that
+    # command's redirections (run_child wineboot ... 2>/dev/null).
+    exec {SCRIPT_STDERR}>&2
     trap on_exit EXIT
     trap 'on_signal INT 130' INT
     trap 'on_signal TERM 143' TERM
@@ -120,7 +123,7 @@ handle_exits() {
 
 on_signal() {
     trap '' INT TERM # a second Ctrl+C does not cut the clean-up short
-    echo "$(basename "$0"): $1: stopping and cleaning up" >&2
+    echo "$(basename "$0"): $1: stopping and cleaning up" >&"$SCRIPT_STDERR"
     exit "$2"
 }
 
@@ -197,7 +200,7 @@ start_wine_env() {
         done
         if [ -z "$display" ]; then
             echo "error: the private X server (Xvfb) did not start; it said:" >&2
-            grep -v '^[[:space:]]*$' "$log" | tail -n 5 | sed 's/^/    /' >&2
+            sed 's/(EE) *//g; /^[[:space:]]*$/d; s/^/    /' "$log" | tail -n 3 >&2
             return 1
         fi
         export DISPLAY=":$display"
@@ -219,14 +222,26 @@ start_wine_env() {
     # would otherwise hold open.
     wineserver -k 2>/dev/null || true
     run_child wineserver -w
+    remove_server_dir
     wineserver -p
     run_child wineboot -r >/dev/null 2>&1 || true
+}
+
+# Debian's wineserver keeps its socket in a directory of its own under TMPDIR, named in the
+# prefix's file "wineserver", and leaves that directory behind when it ends.
+remove_server_dir() {
+    local name
+    name="$(cat "$WINEPREFIX/wineserver" 2>/dev/null || true)"
+    case "$name" in
+    wine-??????) rm -rf "${TMPDIR:-/tmp}/$name" ;;
+    esac
 }
 
 stop_wine_env() {
     if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
         wineserver -k 2>/dev/null || true
         wineserver -w 2>/dev/null || true
+        remove_server_dir
         rm -rf "$WINEPREFIX"
     fi
     if [ -n "${XVFB_PID:-}" ]; then
