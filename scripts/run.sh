@@ -26,7 +26,7 @@ for _ in $(seq 300); do
     xwininfo -root -tree 2>/dev/null | grep -q '"Purgebox"' && break
     sleep 0.1
 done
-sleep 2 # let it finish painting
+run_child sleep 2 # let it finish painting
 SHOT="${PURGEBOX_SCREENSHOT:-$BUILD_ROOT/purgebox-screenshot.png}"
 xwd -root -silent | convert xwd:- -trim "$SHOT"
 echo "No display here: the window ran in a private X server. Screenshot saved to $SHOT"
