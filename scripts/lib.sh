@@ -113,9 +113,6 @@ build_arch() {
 # server. The package install is left to finish: dpkg cut off halfway is worse.
 CHILD_PID=""
 handle_exits() {
-    # The script's own stderr: a trap runs inside whatever command it interrupted, with that
-    # command's redirections (run_child wineboot ... 2>/dev/null).
-    exec {SCRIPT_STDERR}>&2
     trap on_exit EXIT
     trap 'on_signal INT 130' INT
     trap 'on_signal TERM 143' TERM
@@ -123,7 +120,7 @@ handle_exits() {
 
 on_signal() {
     trap '' INT TERM # a second Ctrl+C does not cut the clean-up short
-    echo "$(basename "$0"): $1: stopping and cleaning up" >&"$SCRIPT_STDERR"
+    echo "$(basename "$0"): $1: stopping and cleaning up" >&2
     exit "$2"
 }
 
@@ -132,7 +129,9 @@ on_exit() {
     stop_wine_env
 }
 
-# run_child COMMAND...: runs it where the traps can stop it, and returns its status.
+# run_child COMMAND...: runs it where the traps can stop it, and returns its status. A trap
+# runs with the redirections of the command it interrupted: silence the child with quietly,
+# not run_child, or the signal's message is lost.
 run_child() {
     "$@" &
     CHILD_PID=$!
@@ -140,6 +139,10 @@ run_child() {
     wait "$CHILD_PID" || status=$?
     CHILD_PID=""
     return "$status"
+}
+
+quietly() {
+    "$@" >/dev/null 2>&1
 }
 
 # process_tree PID: the process and all its descendants, parents first.
@@ -165,16 +168,16 @@ stop_child() {
     [ -n "$CHILD_PID" ] || return 0
     # shellcheck disable=SC2046 # a list of numbers
     kill -TERM $(process_tree "$CHILD_PID") 2>/dev/null || true
-    # Unreaped until waited for, the child keeps its number: this KILL cannot reach another
-    # process.
-    local stat
-    for _ in $(seq 50); do
+    local stat tenths=0
+    while [ "$tenths" -lt 50 ]; do
         { read -r stat <"/proc/$CHILD_PID/stat"; } 2>/dev/null || break
         stat="${stat##*) }"
         [ "${stat%% *}" = Z ] && break
         sleep 0.1
+        tenths=$((tenths + 1))
     done
-    kill -KILL "$CHILD_PID" 2>/dev/null || true
+    # Still running after five seconds: this number is still the child's.
+    [ "$tenths" -lt 50 ] || kill -KILL "$CHILD_PID" 2>/dev/null || true
     wait "$CHILD_PID" 2>/dev/null || true
     CHILD_PID=""
 }
@@ -207,15 +210,14 @@ start_wine_env() {
         rm -f "$fdfile" "$log"
     fi
     wineserver -p
-    run_child wineboot -i >/dev/null 2>&1 || true
+    run_child quietly wineboot -i || true
     # Debian's Wine does not look in its own font folder: Marlett (the caption buttons' symbols)
     # and Tahoma are found only in the prefix's Fonts folder.
     cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
     if [ "${1:-}" != "use_display" ]; then
         # No window manager runs on the private server: without this, Wine waits two seconds
         # for one to acknowledge every window it hides.
-        run_child wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
-            >/dev/null 2>&1 || true
+        run_child quietly wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f || true
     fi
     # Start afresh, so that the desktop process (and its tray) reads the settings above. The
     # services and the desktop start here, not under the test runner, whose output pipe they
@@ -224,7 +226,7 @@ start_wine_env() {
     run_child wineserver -w
     remove_server_dir
     wineserver -p
-    run_child wineboot -r >/dev/null 2>&1 || true
+    run_child quietly wineboot -r || true
 }
 
 # Debian's wineserver keeps its socket in a directory of its own under TMPDIR, named in the
