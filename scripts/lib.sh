@@ -12,16 +12,22 @@ export PATH="/usr/sbin:/usr/bin:/sbin:/bin${PATH:+:$PATH}"
 PACKAGES=(cmake make python3-minimal python3.11-minimal
           gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-          wine wine64 libwine xvfb x11-utils x11-apps imagemagick-6.q16 googletest fonts-comic-neue fonts-wine)
+          wine wine64 libwine xvfb x11-utils x11-apps imagemagick-6.q16 googletest fonts-comic-neue fonts-wine
+          fonts-liberation fonts-dejavu-core fonts-dejavu-extra)
 
 # What the scripts, CMake and the tests run, and the packaged files they read.
 SETUP_COMMANDS=(wine wineserver wineboot Xvfb xdpyinfo xwininfo xwd convert cmake ctest make
                 python3 x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix
                 x86_64-w64-mingw32-windres i686-w64-mingw32-gcc-posix i686-w64-mingw32-g++-posix
                 i686-w64-mingw32-windres)
+# The captions test checks the program's stand-in faces that have a free package (Liberation
+# Sans has Arial's widths) and a face too wide for the boxes (DejaVu Sans).
 SETUP_FILES=(/usr/lib/wine/wine64 /usr/src/googletest/CMakeLists.txt
              /usr/share/fonts/opentype/comic-neue/ComicNeue-Regular.otf
-             /usr/share/wine/fonts/marlett.ttf)
+             /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma.ttf
+             /usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf
+             /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
+             /usr/share/fonts/truetype/dejavu/DejaVuSansCondensed.ttf)
 
 # Wine maps file names through the locale's character set: without a UTF-8 locale (none is
 # set in a minimal install or a container) names outside ASCII cannot be made or reached.
@@ -86,16 +92,94 @@ ensure_packages() {
     echo "Installing: ${missing[*]}"
     local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    # Through env: sudo's reset of the environment would drop a plain assignment before it.
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    $sudo env DEBIAN_FRONTEND=noninteractive \
+        apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
 # build_arch ARCH [cmake args...]: configures and builds into $BUILD_ROOT/ARCH.
 build_arch() {
     local arch="$1"; shift
-    cmake -S "$REPO_ROOT" -B "$BUILD_ROOT/$arch" -DCMAKE_BUILD_TYPE=Release \
+    run_child cmake -S "$REPO_ROOT" -B "$BUILD_ROOT/$arch" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$REPO_ROOT/cmake/mingw-$arch.cmake" "$@" >/dev/null
-    cmake --build "$BUILD_ROOT/$arch" -j "$(nproc)"
+    run_child cmake --build "$BUILD_ROOT/$arch" -j "$(nproc)"
+}
+
+# Every way out cleans up. Bash runs a trap only once the command in the foreground has ended,
+# so a TERM during the tests would wait for all of them: long commands run as a child in the
+# background (run_child) and are waited for. INT and TERM stop that child with everything it
+# started, then end the script with 130 or 143, and EXIT removes the Wine prefix and the X
+# server. The package install is left to finish: dpkg cut off halfway is worse.
+CHILD_PID=""
+handle_exits() {
+    trap on_exit EXIT
+    trap 'on_signal INT 130' INT
+    trap 'on_signal TERM 143' TERM
+}
+
+on_signal() {
+    trap '' INT TERM # a second Ctrl+C does not cut the clean-up short
+    echo "$(basename "$0"): $1: stopping and cleaning up" >&2
+    exit "$2"
+}
+
+on_exit() {
+    stop_child
+    stop_wine_env
+}
+
+# run_child COMMAND...: runs it where the traps can stop it, and returns its status. A trap
+# runs with the redirections of the command it interrupted: silence the child with quietly,
+# not run_child, or the signal's message is lost.
+run_child() {
+    "$@" &
+    CHILD_PID=$!
+    local status=0
+    wait "$CHILD_PID" || status=$?
+    CHILD_PID=""
+    return "$status"
+}
+
+quietly() {
+    "$@" >/dev/null 2>&1
+}
+
+# process_tree PID: the process and all its descendants, parents first.
+process_tree() {
+    local -A children=()
+    local f stat pid fields
+    for f in /proc/[0-9]*/stat; do
+        { read -r stat <"$f"; } 2>/dev/null || continue
+        pid="${f#/proc/}"; pid="${pid%/stat}"
+        read -r -a fields <<<"${stat##*) }" # after the command name, which may hold blanks
+        children[${fields[1]}]+=" $pid"
+    done
+    local queue=("$1")
+    while [ ${#queue[@]} -gt 0 ]; do
+        pid="${queue[0]}"; queue=("${queue[@]:1}")
+        echo "$pid"
+        # shellcheck disable=SC2206 # a list of numbers
+        queue+=(${children[$pid]:-})
+    done
+}
+
+stop_child() {
+    [ -n "$CHILD_PID" ] || return 0
+    # shellcheck disable=SC2046 # a list of numbers
+    kill -TERM $(process_tree "$CHILD_PID") 2>/dev/null || true
+    local stat tenths=0
+    while [ "$tenths" -lt 50 ]; do
+        { read -r stat <"/proc/$CHILD_PID/stat"; } 2>/dev/null || break
+        stat="${stat##*) }"
+        [ "${stat%% *}" = Z ] && break
+        sleep 0.1
+        tenths=$((tenths + 1))
+    done
+    # Still running after five seconds: this number is still the child's.
+    [ "$tenths" -lt 50 ] || kill -KILL "$CHILD_PID" 2>/dev/null || true
+    wait "$CHILD_PID" 2>/dev/null || true
+    CHILD_PID=""
 }
 
 # Starts a private X server (unless use_display is given) and a fresh Wine prefix with one
@@ -107,37 +191,59 @@ start_wine_env() {
     export WINEPREFIX
     WINEPREFIX="$(mktemp -d /tmp/purgebox-wine.XXXXXX)"
     if [ "${1:-}" != "use_display" ]; then
-        local fdfile
-        fdfile="$(mktemp)"
-        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+        # The server writes its display number once it listens; the files go with the prefix.
+        local fdfile="$WINEPREFIX/xvfb-display" log="$WINEPREFIX/xvfb.log" display=""
+        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >"$log" 2>&1 &
         XVFB_PID=$!
-        for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
-        export DISPLAY=":$(head -n1 "$fdfile")"
-        rm -f "$fdfile"
+        for _ in $(seq 100); do
+            display="$(head -n1 "$fdfile" 2>/dev/null || true)"
+            [ -n "$display" ] && break
+            kill -0 "$XVFB_PID" 2>/dev/null || break
+            sleep 0.1
+        done
+        if [ -z "$display" ]; then
+            echo "error: the private X server (Xvfb) did not start; it said:" >&2
+            sed 's/(EE) *//g; /^[[:space:]]*$/d; s/^/    /' "$log" | tail -n 3 >&2
+            return 1
+        fi
+        export DISPLAY=":$display"
+        rm -f "$fdfile" "$log"
     fi
     wineserver -p
-    wineboot -i >/dev/null 2>&1 || true
+    run_child quietly wineboot -i || true
     # Debian's Wine does not look in its own font folder: Marlett (the caption buttons' symbols)
     # and Tahoma are found only in the prefix's Fonts folder.
     cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
     if [ "${1:-}" != "use_display" ]; then
         # No window manager runs on the private server: without this, Wine waits two seconds
         # for one to acknowledge every window it hides.
-        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+        run_child quietly wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f || true
     fi
     # Start afresh, so that the desktop process (and its tray) reads the settings above. The
     # services and the desktop start here, not under the test runner, whose output pipe they
     # would otherwise hold open.
     wineserver -k 2>/dev/null || true
-    wineserver -w
+    run_child wineserver -w
+    remove_server_dir
     wineserver -p
-    wineboot -r >/dev/null 2>&1 || true
+    run_child quietly wineboot -r || true
+}
+
+# Debian's wineserver keeps its socket in a directory of its own under TMPDIR, named in the
+# prefix's file "wineserver", and leaves that directory behind when it ends.
+remove_server_dir() {
+    local name
+    name="$(cat "$WINEPREFIX/wineserver" 2>/dev/null || true)"
+    case "$name" in
+    wine-??????) rm -rf "${TMPDIR:-/tmp}/$name" ;;
+    esac
 }
 
 stop_wine_env() {
     if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
         wineserver -k 2>/dev/null || true
         wineserver -w 2>/dev/null || true
+        remove_server_dir
         rm -rf "$WINEPREFIX"
     fi
     if [ -n "${XVFB_PID:-}" ]; then

@@ -3,6 +3,7 @@
 # every test under Wine in a fresh prefix on a private X server.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
+handle_exits
 use_utf8_locale force
 
 ensure_packages
@@ -10,7 +11,6 @@ check_setup
 build_arch x86_64 -DPURGEBOX_TESTS=ON
 build_arch i686 -DPURGEBOX_TESTS=OFF
 
-trap stop_wine_env EXIT INT TERM
 start_wine_env
 # Forty thousand files for the purge's counting test, made far faster here than under Wine.
 mkdir -p "$WINEPREFIX/drive_c/purgebox-fixtures/forty"
@@ -24,4 +24,4 @@ echo keep > "$fx/outside/a.txt"
 ln -s "$fx/outside/a.txt" "$fx/links/a.txt"
 ln -s "$fx/outside/a.txt" "$fx/swap/a.txt"
 echo keep > "$fx/swap/b.txt"
-ctest --test-dir "$BUILD_ROOT/x86_64" --output-on-failure --timeout 900
+run_child ctest --test-dir "$BUILD_ROOT/x86_64" --output-on-failure --timeout 900

@@ -5,6 +5,8 @@
 #include "forms/Twips.h"
 #include "forms/frmAbout.h"
 #include "platform/Pump.h"
+#include "platform/Text.h"
+#include <cstdio>
 
 using namespace pbtest;
 
@@ -47,27 +49,128 @@ void ExpectEveryCaptionFits(HWND form, const std::string& where) {
         ExpectCaptionFits(h, where);
 }
 
+// The description box is not scrolled, and its last line ends above the option picture and
+// inside the box's text area, which keeps within the box.
+void ExpectDescriptionShowsWhole(const pb::FrmMain& f, const std::string& where) {
+    const HWND box = f.Text1.hwnd();
+    const std::wstring text = f.Text1.Text();
+    ASSERT_TRUE(f.Text1.Visible() && !text.empty()) << where;
+    const std::string what = where + pb::Narrow(text.substr(0, 40)) + "...: ";
+    EXPECT_EQ(SendMessageW(box, EM_GETFIRSTVISIBLELINE, 0, 0), 0) << what;
+    const LRESULT last = SendMessageW(box, EM_POSFROMCHAR, text.size() - 1, 0);
+    const int lastLineTop = static_cast<short>(HIWORD(last));
+    TEXTMETRICW tm{};
+    const HDC dc = GetDC(box);
+    const HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(box, WM_GETFONT, 0, 0)));
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(box, dc);
+    RECT area, client, picture;
+    SendMessageW(box, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&area));
+    GetClientRect(box, &client);
+    GetWindowRect(f.imgGo->hwnd(), &picture);
+    MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&picture), 2);
+    EXPECT_LE(lastLineTop + tm.tmHeight, area.bottom) << what;
+    EXPECT_LE(lastLineTop + tm.tmHeight, picture.top) << what;
+    EXPECT_GE(area.left, client.left) << what;
+    EXPECT_LE(area.right, client.right) << what;
+}
+
+// The face a control's font draws with.
+std::wstring FaceDrawn(HWND control) {
+    const HDC dc = GetDC(control);
+    const HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    wchar_t face[LF_FACESIZE] = {};
+    GetTextFaceW(dc, LF_FACESIZE, face);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return face;
+}
+
+// Whether the face a case offers must be the one drawn.
+enum class Taken { MaybeNot, AtDesignSize, AtAnySize };
+
+// Loads both windows with the face chosen as the program chooses it at 96, 120 and 144 dpi.
+void ExpectEverythingShowsWholeAtEveryDpi(const std::string& faceCase, const wchar_t* tried,
+                                          Taken taken) {
+    for (const int dpi : {96, 120, 144}) {
+        pb::OverrideScreenDpi(dpi);
+        auto main = std::make_unique<pb::FrmMain>();
+        main->Load();
+        const std::wstring drawn = FaceDrawn(main->Check1.hwnd());
+        const std::string where = faceCase + " at " + std::to_string(dpi) + " dpi, drawn with " +
+                                  pb::Narrow(drawn) + ": ";
+        LOGFONTW font{};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(main->Check1.hwnd(), WM_GETFONT, 0, 0)),
+                   sizeof font, &font);
+        if (taken != Taken::MaybeNot) {
+            EXPECT_EQ(drawn, tried) << where;
+        }
+        if (taken == Taken::AtDesignSize) {
+            EXPECT_GE(-font.lfHeight, MulDiv(800, dpi, 7200)) << where;
+        }
+        if (taken == Taken::MaybeNot && tried && drawn != tried) {
+            std::printf("  %s at %d dpi: refused, drawn with %s at %ld pixels\n",
+                        pb::Narrow(tried).c_str(), dpi, pb::Narrow(drawn).c_str(), -font.lfHeight);
+        }
+        ExpectEveryCaptionFits(main->hwnd(), where);
+        for (const pb::CheckBox* box :
+             {&main->Check1, &main->Check2, &main->Check3, &main->Check4, &main->Check5}) {
+            SendMessageW(box->hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+            ExpectDescriptionShowsWhole(*main, where);
+        }
+        ExpectEveryCaptionFits(pb::ShowAbout().hwnd(), where);
+        DestroyWindow(pb::ShowAbout().hwnd());
+        main.reset();
+        Pump();
+    }
+}
+
+constexpr wchar_t kMissingFace[] = L"Purgebox Missing Face";
+
+class Faces : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        pb::OverrideDesignFace(nullptr);
+        pb::OverrideStandIns(std::nullopt);
+        pb::OverrideScreenDpi(0);
+    }
+};
+
 } // namespace
 
-TEST(Captions, ShowWholeAtEveryDpiWithTheDesignFaceOrAStandIn) {
-    // "Comic Neue" stands for the design's face where it is present; the other is nowhere.
-    for (const wchar_t* face : {L"Comic Neue", L"Purgebox Missing Face"}) {
-        for (const int dpi : {96, 120, 144}) {
-            pb::OverrideDesignFace(face);
-            pb::OverrideScreenDpi(dpi);
-            const std::string where = "at " + std::to_string(dpi) + " dpi, " +
-                                      (face[0] == L'C' ? "face present: " : "face missing: ");
-            auto main = std::make_unique<pb::FrmMain>();
-            main->Load();
-            ExpectEveryCaptionFits(main->hwnd(), where);
-            ExpectEveryCaptionFits(pb::ShowAbout().hwnd(), where);
-            DestroyWindow(pb::ShowAbout().hwnd());
-            main.reset();
-            Pump();
+TEST_F(Faces, TheDesignFaceIsKeptAndEverythingShowsWhole) {
+    // "Comic Neue" stands for the design's face, which is not installed here.
+    pb::OverrideDesignFace(L"Comic Neue");
+    ExpectEverythingShowsWholeAtEveryDpi("design face present", L"Comic Neue", Taken::AtDesignSize);
+}
+
+TEST_F(Faces, EveryStandInThatIsTakenShowsEverythingWhole) {
+    pb::OverrideDesignFace(kMissingFace);
+    for (const wchar_t* face : pb::StandInFaces()) {
+        const std::string name = pb::Narrow(face);
+        if (!pb::FaceInstalled(face)) {
+            std::printf("  %s is not installed here: not checked\n", name.c_str());
+            continue;
         }
+        pb::OverrideStandIns(std::vector<const wchar_t*>{face});
+        ExpectEverythingShowsWholeAtEveryDpi("stand-in " + name + " alone", face, Taken::MaybeNot);
     }
-    pb::OverrideDesignFace(nullptr);
-    pb::OverrideScreenDpi(0);
+    // The list as it is: the face most like the design's is not given up at any DPI.
+    pb::OverrideStandIns(std::nullopt);
+    ExpectEverythingShowsWholeAtEveryDpi("design face missing", L"Comic Neue", Taken::AtDesignSize);
+}
+
+TEST_F(Faces, TheLastFallbackShowsEverythingWhole) {
+    pb::OverrideDesignFace(kMissingFace);
+    pb::OverrideStandIns(std::vector<const wchar_t*>{});
+    ExpectEverythingShowsWholeAtEveryDpi("no stand-in", nullptr, Taken::MaybeNot);
+    // A face too wide for the boxes at 8 points, whether the design's or the mapper's pick, is
+    // kept and made smaller.
+    pb::OverrideDesignFace(L"DejaVu Sans");
+    ExpectEverythingShowsWholeAtEveryDpi("too wide, no stand-in", L"DejaVu Sans", Taken::AtAnySize);
 }
 
 TEST_F(MainWindowTest, TheOptionPictureLiesAboveTheDescriptionAndTabKeepsTheDesignOrder) {

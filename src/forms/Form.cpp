@@ -1,6 +1,7 @@
 #include "forms/Form.h"
 #include "forms/FormFont.h"
 #include "platform/Pump.h"
+#include <commctrl.h>
 #include <algorithm>
 #include <stdexcept>
 
@@ -10,6 +11,27 @@ namespace {
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
+
+// A push button tells its form when it gains or loses the focus. wParam: gained; lParam: the
+// button, or on a loss the window that gains the focus. (WM_APP + 5.)
+constexpr UINT kMsgButtonFocus = WM_APP + 5;
+
+LRESULT CALLBACK ButtonFocusWatcher(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                    DWORD_PTR) {
+    const LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
+    if (msg == WM_SETFOCUS)
+        SendMessageW(GetParent(hwnd), kMsgButtonFocus, TRUE, reinterpret_cast<LPARAM>(hwnd));
+    else if (msg == WM_KILLFOCUS)
+        SendMessageW(GetParent(hwnd), kMsgButtonFocus, FALSE, static_cast<LPARAM>(wp));
+    else if (msg == WM_NCDESTROY)
+        RemoveWindowSubclass(hwnd, &ButtonFocusWatcher, 1);
+    return r;
+}
+
+bool IsPushButton(const wchar_t* cls, DWORD style) {
+    const DWORD type = style & BS_TYPEMASK;
+    return lstrcmpiW(cls, L"BUTTON") == 0 && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON);
+}
 
 SIZE OuterSize(double clientWidthTwips, double clientHeightTwips) {
     RECT rc{0, 0, TwipsToPixels(clientWidthTwips), TwipsToPixels(clientHeightTwips)};
@@ -72,7 +94,37 @@ HWND Form::MakeControl(const wchar_t* cls, const wchar_t* text, DWORD style, con
     const HWND h =
         CreateChildControl(hwnd_, cls, text, style, exStyle, rc.ToPixels(), id, font_.get());
     tabOrder_.push_back(h);
+    if (IsPushButton(cls, style)) {
+        pushButtons_.push_back(h);
+        SetWindowSubclass(h, &ButtonFocusWatcher, 1, 0);
+    }
     return h;
+}
+
+void Form::SetDefaultButton(int id) {
+    defaultButton_ = id;
+    const HWND focus = GetFocus();
+    if (std::find(pushButtons_.begin(), pushButtons_.end(), focus) == pushButtons_.end())
+        ShowAsDefault(id ? GetDlgItem(hwnd_, id) : nullptr);
+}
+
+void Form::ShowAsDefault(HWND button) {
+    for (const HWND b : pushButtons_) {
+        const DWORD style = GetWindowLongW(b, GWL_STYLE);
+        const DWORD type = b == button ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+        if ((style & BS_TYPEMASK) != type)
+            SendMessageW(b, BM_SETSTYLE, (style & 0xFFFF & ~BS_TYPEMASK) | type, TRUE);
+    }
+}
+
+// As in a dialog: the focused push button is the one Enter presses, and looks it; once the
+// focus leaves the push buttons, the window's default button is again.
+void Form::OnButtonFocus(bool gained, HWND buttonOrNext) {
+    if (gained)
+        ShowAsDefault(buttonOrNext);
+    else if (std::find(pushButtons_.begin(), pushButtons_.end(), buttonOrNext) ==
+             pushButtons_.end())
+        ShowAsDefault(defaultButton_ ? GetDlgItem(hwnd_, defaultButton_) : nullptr);
 }
 
 void Form::PaintBackdrop(HDC dc, const RECT& rcInForm, const Graphic* above) {
@@ -118,6 +170,14 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case kMsgTabKey:
         return MoveFocusByTab(*reinterpret_cast<const MSG*>(lp));
+    case kMsgButtonFocus:
+        OnButtonFocus(wp != 0, reinterpret_cast<HWND>(lp));
+        return 0;
+    case DM_GETDEFID: // the dialog manager asks which button Enter presses
+        return defaultButton_ ? MAKELRESULT(defaultButton_, DC_HASDEFID) : 0;
+    case DM_SETDEFID:
+        SetDefaultButton(static_cast<int>(wp));
+        return TRUE;
     case WM_CTLCOLORSTATIC: {
         // Check boxes and read-only text sit on the white form.
         HDC dc = reinterpret_cast<HDC>(wp);

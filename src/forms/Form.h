@@ -29,10 +29,16 @@ class Form : public Window, public Backdrop {
     void AddBackdropImage(const Graphic* image) { backdropImages_.push_back(image); }
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
     HICON BigIcon() const { return icon_.get(); }
+    // The push button that Enter presses while the focus is on no other push button, as in a
+    // dialog (0: none, and Enter then presses only a focused button).
+    void SetDefaultButton(int id);
 
   private:
     void PaintBackdrop(HDC dc, const RECT& rcInForm, const Graphic* above) override;
     bool MoveFocusByTab(const MSG& key);
+    // Gives this push button (or none) the default button's look, and every other the plain one.
+    void ShowAsDefault(HWND button);
+    void OnButtonFocus(bool gained, HWND buttonOrNext);
 
     UniqueFont font_;
     UniqueBrush white_;
@@ -40,6 +46,8 @@ class Form : public Window, public Backdrop {
     double clientWidthTwips_ = 0, clientHeightTwips_ = 0;
     std::vector<const Graphic*> backdropImages_;
     std::vector<HWND> tabOrder_; // the creation order, whatever the z-order
+    std::vector<HWND> pushButtons_;
+    int defaultButton_ = 0;
 };
 
 } // namespace pb

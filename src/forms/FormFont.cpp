@@ -1,4 +1,5 @@
 #include "forms/FormFont.h"
+#include "forms/Descriptions.h"
 #include "forms/Twips.h"
 #include "module/Site.h"
 #include "platform/Handles.h"
@@ -8,6 +9,7 @@ namespace pb {
 namespace {
 
 const wchar_t* gDesignFace = nullptr;
+std::optional<std::vector<const wchar_t*>> gStandIns;
 constexpr wchar_t kDesignFace[] = L"Comic Sans MS";
 
 // In order of likeness to the design's face.
@@ -31,7 +33,9 @@ int CALLBACK NoteFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found)
     return 0;
 }
 
-bool Installed(const wchar_t* face) {
+} // namespace
+
+bool FaceInstalled(const wchar_t* face) {
     LOGFONTW lf{};
     lf.lfCharSet = DEFAULT_CHARSET;
     lstrcpynW(lf.lfFaceName, face, LF_FACESIZE);
@@ -42,14 +46,20 @@ bool Installed(const wchar_t* face) {
     return found;
 }
 
-HFONT Make(const wchar_t* face, DWORD quality) {
-    const int height = -MulDiv(825, ScreenDpi(), 7200);
+namespace {
+
+// Character heights in pixels, negative as CreateFont takes them.
+int HeightOf(int hundredthsOfPoint) {
+    return -MulDiv(hundredthsOfPoint, ScreenDpi(), 7200);
+}
+
+HFONT Make(const wchar_t* face, int height, DWORD quality) {
     return CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, quality, DEFAULT_PITCH | FF_SCRIPT,
                        face);
 }
 
-bool Fits(HFONT font) {
+bool CaptionsFit(HFONT font) {
     const HDC dc = GetDC(nullptr);
     const HGDIOBJ old = SelectObject(dc, font);
     bool fits = true;
@@ -63,24 +73,51 @@ bool Fits(HFONT font) {
     return fits;
 }
 
+// The face at the design's size, or at the largest size down to `smallest` (hundredths of a
+// point) at which every caption and description fits; null if it fits at none.
+UniqueFont LargestThatFits(const wchar_t* face, DWORD quality, int smallest) {
+    for (int height = HeightOf(825); height <= HeightOf(smallest); ++height) {
+        UniqueFont font(Make(face, height, quality));
+        if (CaptionsFit(font.get()) && DescriptionsFit(font.get()))
+            return font;
+    }
+    return {};
+}
+
 } // namespace
 
 HFONT CreateFormFont() {
+    // 8.25 points rounds up to a whole pixel at some DPIs; 8 points is still the design's size.
+    constexpr int kDesignLeast = 800, kLeast = 600;
     const wchar_t* design = gDesignFace ? gDesignFace : kDesignFace;
-    if (Installed(design))
-        return Make(design, DEFAULT_QUALITY);
-    for (const wchar_t* face : kStandIns) {
-        if (!Installed(face))
+    const bool designInstalled = FaceInstalled(design);
+    if (designInstalled)
+        if (UniqueFont font = LargestThatFits(design, DEFAULT_QUALITY, kDesignLeast))
+            return font.release();
+    for (const wchar_t* face :
+         gStandIns ? std::span<const wchar_t* const>(*gStandIns) : StandInFaces()) {
+        if (!FaceInstalled(face))
             continue;
-        UniqueFont font(Make(face, NONANTIALIASED_QUALITY));
-        if (Fits(font.get()))
+        if (UniqueFont font = LargestThatFits(face, NONANTIALIASED_QUALITY, kDesignLeast))
             return font.release();
     }
-    return Make(design, NONANTIALIASED_QUALITY); // whatever the font mapper finds
+    // The design's face, or whatever the font mapper finds for it, which may be a wide one.
+    const DWORD quality = designInstalled ? DEFAULT_QUALITY : NONANTIALIASED_QUALITY;
+    if (UniqueFont font = LargestThatFits(design, quality, kLeast))
+        return font.release();
+    return Make(design, HeightOf(kLeast), quality);
+}
+
+std::span<const wchar_t* const> StandInFaces() {
+    return kStandIns;
 }
 
 void OverrideDesignFace(const wchar_t* face) {
     gDesignFace = face;
+}
+
+void OverrideStandIns(std::optional<std::vector<const wchar_t*>> faces) {
+    gStandIns = std::move(faces);
 }
 
 } // namespace pb

@@ -39,6 +39,7 @@ FrmAbout::FrmAbout() {
     Command1 =
         WindowRef(MakeControl(L"BUTTON", L"&Close", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
                               {3360, 4800, 1095, 375}, idCommand1));
+    SetDefaultButton(idCommand1); // Enter closes the box wherever the focus is
     Label2 = MakeGraphic(Graphic::Kind::Label, idLabel2, Notice().c_str(), {360, 2280, 3975, 1575},
                          true);
     Label3 = MakeGraphic(Graphic::Kind::Label, idLabel3, Contact().c_str(), {360, 4200, 3975, 255},

@@ -1,4 +1,5 @@
 #include "forms/frmMain.h"
+#include "forms/Descriptions.h"
 #include "forms/frmAbout.h"
 #include "module/Site.h"
 #include "module/modMain.h"
@@ -60,25 +61,6 @@ enum ControlId : int {
     idMnuClose,
     idMnuWeb,
 };
-
-constexpr const wchar_t* kDescCheck1 =
-    L"Purgebox will remove all of the IE Temporary Internet Files cached by your browser. "
-    L"These files include previously visited web pages (including images), stored "
-    L"JavaScripts, cookies and more. Your Internet History will remain intact.";
-constexpr const wchar_t* kDescCheck2 =
-    L"Purgebox will remove all of the URLs (Internet Addresses) stored in your IE Address bar.";
-constexpr const wchar_t* kDescCheck3 =
-    L"Purgebox will delete the items in your Recent Documents Folder. To view these "
-    L"shortcuts, click on Start > Documents.";
-constexpr const wchar_t* kDescCheck4 =
-    L"Purgebox can clean up and delete your Internet History, however before this operation "
-    L"can take place, Purgebox will have to close ALL of your Internet Explorer Windows. This "
-    L"procedure will allow Purgebox to conceal all the sites visited by the IE browser.";
-constexpr const wchar_t* kDescCheck5 =
-    L"Purgebox will attempt to delete all of the temporary files located in the Windows Temp "
-    L"folder. Some of the files may not be able to be deleted because they may be in use by "
-    L"other programs. Keep in mind that new temp files are generated almost every time you use "
-    L"your computer.";
 
 FrmMain* gMainForm = nullptr;
 
@@ -174,21 +156,19 @@ void FrmMain::CreateControls() {
         WindowRef(MakeControl(L"BUTTON", L"&Close", button, {6360, 5040, 1335, 375}, idCommand3));
     Text1 = WindowRef(MakeControl(L"EDIT", L"",
                                   WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
-                                  {4320, 2520, 3375, 2175}, idText1, WS_EX_CLIENTEDGE));
+                                  kText1Rect, idText1, WS_EX_CLIENTEDGE));
     Command4 = WindowRef(MakeControl(L"BUTTON", L"&Hide Log", WS_TABSTOP | BS_PUSHBUTTON,
                                      {4920, 5040, 1335, 375}, idCommand4));
-    imgGo = MakeGraphic(Graphic::Kind::PictureBox, idImgGo, L"", {4200, 4200, 3495, 375}, true);
+    imgGo = MakeGraphic(Graphic::Kind::PictureBox, idImgGo, L"", kImgGoRect, true);
     SetWindowLongW(imgGo->hwnd(), GWL_STYLE, GetWindowLongW(imgGo->hwnd(), GWL_STYLE) | WS_TABSTOP);
     // The option picture lies over the description box's lower edge: it goes above the box
     // (the tab order keeps to the creation order), and the description wraps above it.
     SetWindowPos(imgGo->hwnd(), GetWindow(Text1.hwnd(), GW_HWNDPREV), 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    RECT picture, text;
+    RECT picture, box;
     GetWindowRect(imgGo->hwnd(), &picture);
-    MapWindowPoints(nullptr, Text1.hwnd(), reinterpret_cast<POINT*>(&picture), 2);
-    SendMessageW(Text1.hwnd(), EM_GETRECT, 0, reinterpret_cast<LPARAM>(&text));
-    text.bottom = std::min(text.bottom, picture.top);
-    SendMessageW(Text1.hwnd(), EM_SETRECTNP, 0, reinterpret_cast<LPARAM>(&text));
+    GetWindowRect(Text1.hwnd(), &box);
+    SetDescriptionArea(Text1.hwnd(), picture.top - box.top);
     CreateBanner();
 
     Label1[0] = MakeGraphic(Graphic::Kind::Label, idLabel1 + 0, L"Purgebox Website",
@@ -386,19 +366,19 @@ void FrmMain::ShowOptionDescription(const Graphic& source, const wchar_t* descri
 }
 
 void FrmMain::Check1_MouseMove() {
-    ShowOptionDescription(*Image4, kDescCheck1);
+    ShowOptionDescription(*Image4, kOptionDescriptions[0]);
 }
 void FrmMain::Check2_MouseMove() {
-    ShowOptionDescription(*Image5, kDescCheck2);
+    ShowOptionDescription(*Image5, kOptionDescriptions[1]);
 }
 void FrmMain::Check3_MouseMove() {
-    ShowOptionDescription(*Image7, kDescCheck3);
+    ShowOptionDescription(*Image7, kOptionDescriptions[2]);
 }
 void FrmMain::Check4_MouseMove() {
-    ShowOptionDescription(*Image6, kDescCheck4);
+    ShowOptionDescription(*Image6, kOptionDescriptions[3]);
 }
 void FrmMain::Check5_MouseMove() {
-    ShowOptionDescription(*Image8, kDescCheck5);
+    ShowOptionDescription(*Image8, kOptionDescriptions[4]);
 }
 
 void FrmMain::Label1_MouseMove(int index) {

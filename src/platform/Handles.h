@@ -72,6 +72,7 @@ using UniqueBrush = UniqueHandle<HBRUSH, GdiObjTraits<HBRUSH>>;
 using UniquePen = UniqueHandle<HPEN, GdiObjTraits<HPEN>>;
 using UniqueIcon = UniqueHandle<HICON, NullTraits<HICON, DestroyIcon>>;
 using UniqueMenu = UniqueHandle<HMENU, NullTraits<HMENU, DestroyMenu>>;
+using UniqueWindow = UniqueHandle<HWND, NullTraits<HWND, DestroyWindow>>;
 using UniqueModule = UniqueHandle<HMODULE, NullTraits<HMODULE, FreeLibrary>>;
 using UniqueRegKey = UniqueHandle<HKEY, RegKeyTraits>;
 using UniqueTaskMem = UniqueHandle<void*, TaskMemTraits>;
