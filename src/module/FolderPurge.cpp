@@ -139,7 +139,7 @@ Outcome DeleteEntry(const HeldFolder& folder, const Entry& entry, const Deletion
 class Deleter {
   public:
     Deleter(const HeldFolder& folder, const std::vector<Entry>& entries)
-        : folder_(folder), entries_(entries),
+        : folder_(folder), entries_(entries), tried_(entries.size()),
           progress_(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
           exited_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
         try {
@@ -234,7 +234,7 @@ class Deleter {
                         break;
                     i = next_++;
                 }
-                Count(DeleteEntry(folder_, entries_[i], hook));
+                Count(i, DeleteEntry(folder_, entries_[i], hook));
             }
         } catch (...) {
             Exclusive hold(lock_);
@@ -248,12 +248,23 @@ class Deleter {
             SetEvent(exited_.get());
     }
 
-    void Count(Outcome outcome) {
+    // `done_` counts the files from the first on that are all tried: with two threads a file
+    // may be tried before the one ahead of it.
+    void Count(size_t i, Outcome outcome) {
         if (outcome == Outcome::Removed)
             ++removed_;
         else if (outcome == Outcome::Kept)
             ++kept_;
-        if (++done_ >= wakeAt_)
+        size_t done;
+        {
+            Exclusive hold(lock_);
+            tried_[i] = true;
+            done = done_;
+            while (done < tried_.size() && tried_[done])
+                ++done;
+            done_ = done;
+        }
+        if (done >= wakeAt_)
             SetEvent(progress_.get());
     }
 
@@ -262,8 +273,9 @@ class Deleter {
     const std::vector<Entry>& entries_;
     SRWLOCK lock_ = SRWLOCK_INIT;
     CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
-    size_t released_ = 0, next_ = 0; // guarded by lock_, as are finished_ and error_
+    size_t released_ = 0, next_ = 0; // guarded by lock_, as are finished_, tried_ and error_
     bool finished_ = false;
+    std::vector<bool> tried_;
     std::atomic<size_t> removed_{0}, kept_{0}, done_{0}, wakeAt_{kNever};
     std::atomic<size_t> started_{0}, exitedCount_{0};
     std::atomic<bool> failed_{false};
