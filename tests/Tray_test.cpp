@@ -5,7 +5,9 @@
 #include "forms/Twips.h"
 #include "module/CacheApi.h"
 #include "module/modMain.h"
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 using namespace pbtest;
 
@@ -222,6 +224,49 @@ BOOL WINAPI CloseSearch(HANDLE) {
     return TRUE;
 }
 
+// Another program's window that answers its title slowly, the shell reporting a right click on
+// the icon meanwhile: the click arrives while the browser closer waits for the answer.
+std::atomic<bool> gClickOnTitle{false};
+LRESULT CALLBACK SlowTitle(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == WM_GETTEXTLENGTH && gClickOnTitle.exchange(false)) {
+        SendNotifyMessageW(gTrayWindow, WM_MOUSEMOVE, 0, WM_RBUTTONDOWN);
+        Sleep(100);
+    }
+    return DefWindowProcW(h, m, w, l);
+}
+class SlowWindow {
+  public:
+    SlowWindow()
+        : thread_([this] {
+              WNDCLASSW wc{};
+              wc.lpfnWndProc = &SlowTitle;
+              wc.hInstance = GetModuleHandleW(nullptr);
+              wc.lpszClassName = L"PurgeboxTestSlowTitle";
+              RegisterClassW(&wc);
+              const HWND h = CreateWindowW(wc.lpszClassName, L"slow", WS_POPUP, 0, 0, 10, 10,
+                                           nullptr, nullptr, wc.hInstance, nullptr);
+              id_ = GetCurrentThreadId();
+              SetEvent(ready_.get());
+              MSG msg;
+              while (GetMessageW(&msg, nullptr, 0, 0) > 0)
+                  DispatchMessageW(&msg);
+              DestroyWindow(h);
+          }) {
+        WaitForSingleObject(ready_.get(), 5000);
+    }
+    ~SlowWindow() {
+        PostThreadMessageW(id_, WM_QUIT, 0, 0);
+        thread_.join();
+    }
+    SlowWindow(const SlowWindow&) = delete;
+    SlowWindow& operator=(const SlowWindow&) = delete;
+
+  private:
+    pb::UniqueHandleW ready_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    std::atomic<DWORD> id_{0};
+    std::thread thread_;
+};
+
 // When the menu came: after how many of the run's pumping points, and what the tasks had done.
 struct Shown {
     int pumpingPoint;
@@ -256,13 +301,17 @@ TEST_F(Tray, ARightClickDuringATaskOpensTheMenuOnlyAtTheRunsNextPumpingPoint) {
         return 0u;
     });
     pb::SetCacheApi(&cache);
+    const SlowWindow slow;
+    gClickOnTitle = true;
     form().Check1.SetValue(1);
+    form().Check2.SetValue(1);
     form().Check4.SetValue(1);
     SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
     pb::SetCacheApi(nullptr);
     std::swap(pb::gCleanser, cleanser);
 
-    // Each menu came after its task had returned, at the pumping point that followed it.
-    EXPECT_EQ(shown, (std::vector<Shown>{{1, true, false}, {3, true, true}}));
+    // Each menu came after its task had returned, at the pumping point that followed it: also
+    // the one clicked while the typed-URL task waited for another program's answer.
+    EXPECT_EQ(shown, (std::vector<Shown>{{1, true, false}, {2, true, false}, {3, true, true}}));
     EXPECT_EQ(Messages().size(), 1u); // the run's own box: no other run began inside it
 }

@@ -28,6 +28,15 @@ LRESULT CALLBACK ButtonFocusWatcher(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, U
     return r;
 }
 
+// A standard control's own context menu waits, like the form's, for a task's pumping point.
+LRESULT CALLBACK HoldingMenus(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+    if (msg == WM_CONTEXTMENU && HoldForPumpingPoint(hwnd, msg, wp, lp))
+        return 0;
+    if (msg == WM_NCDESTROY)
+        RemoveWindowSubclass(hwnd, &HoldingMenus, 2);
+    return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
 bool IsPushButton(const wchar_t* cls, DWORD style) {
     const DWORD type = style & BS_TYPEMASK;
     return lstrcmpiW(cls, L"BUTTON") == 0 && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON);
@@ -94,6 +103,7 @@ HWND Form::MakeControl(const wchar_t* cls, const wchar_t* text, DWORD style, con
     const HWND h =
         CreateChildControl(hwnd_, cls, text, style, exStyle, rc.ToPixels(), id, font_.get());
     tabOrder_.push_back(h);
+    SetWindowSubclass(h, &HoldingMenus, 2, 0);
     if (IsPushButton(cls, style)) {
         pushButtons_.push_back(h);
         SetWindowSubclass(h, &ButtonFocusWatcher, 1, 0);
@@ -166,7 +176,21 @@ bool Form::MoveFocusByTab(const MSG& key) {
     return false;
 }
 
+bool Form::StartsSomething(UINT msg, WPARAM) const {
+    switch (msg) {
+    case WM_COMMAND:
+    case WM_SYSCOMMAND: // the system menu, moving and sizing loops
+    case WM_CLOSE:
+    case WM_CONTEXTMENU:
+        return true;
+    default:
+        return false;
+    }
+}
+
 LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    if (StartsSomething(msg, wp) && HoldForPumpingPoint(hwnd_, msg, wp, lp))
+        return 0; // a task works: this comes at the run's next pumping point
     switch (msg) {
     case kMsgTabKey:
         return MoveFocusByTab(*reinterpret_cast<const MSG*>(lp));

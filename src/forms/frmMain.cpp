@@ -312,8 +312,10 @@ void FrmMain::Command1_Click() {
     }};
     for (size_t i = 0; i < stages.size(); ++i) {
         // Read at this moment: a box changed at an earlier pumping point counts.
-        if ((this->*stages[i].box).Value() == 1)
+        if ((this->*stages[i].box).Value() == 1) {
+            const TaskInProgress working;
             stages[i].task();
+        }
         const double frame = Shape1->WidthTwips();
         const double width = i + 1 < stages.size() ? frame * stages[i].factor : frame - 20.0;
         if (!std::isfinite(width) || std::fabs(width) > 3.4e38)
@@ -557,27 +559,15 @@ void FrmMain::OnChildMouseMove(int id, LPARAM lp) {
     }
 }
 
-namespace {
-// What opens a menu or a box, starts a run or ends the program: clicks and picks, closing, the
-// system menu, and the tray icon's callback. Asking and painting are not among them.
-bool StartsSomething(UINT msg, WPARAM wp) {
-    switch (msg) {
-    case WM_COMMAND:
-    case WM_SYSCOMMAND:
-    case WM_CLOSE:
-    case WM_CONTEXTMENU:
-        return true;
-    case kMsgChildMouseMove:
-        return static_cast<int>(wp) == idPicture1;
-    default:
-        return false;
-    }
+bool FrmMain::StartsSomething(UINT msg, WPARAM wp) const {
+    // The tray icon's callback too: it opens the menu.
+    return Form::StartsSomething(msg, wp) ||
+           (msg == kMsgChildMouseMove && static_cast<int>(wp) == idPicture1);
 }
-} // namespace
 
 LRESULT FrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     if (StartsSomething(msg, wp) && HoldForPumpingPoint(hwnd_, msg, wp, lp))
-        return 0; // a task is waiting: this comes at the run's next pumping point
+        return 0; // a task works: this comes at the run's next pumping point
     if (taskbarCreated_ && msg == taskbarCreated_) {
         RestoreTrayIcon(); // the shell restarted: without the icon the hidden window is lost
         return 0;

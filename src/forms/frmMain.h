@@ -65,6 +65,7 @@ class FrmMain : public Form {
 
   private:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+    bool StartsSomething(UINT msg, WPARAM wp) const override;
     void CreateControls();
     void CreateBanner();
     void NavigateBanner(const std::wstring& address);

@@ -246,10 +246,16 @@ class VisitedStore final : public RefCounted<IUrlHistoryStg2> {
         for (;;) {
             while (search.Next(r))
                 all = DeleteUrlCacheEntryA(r.key.c_str()) && all; // an entry in use stays
-            // A record too large to read still goes by its name, and the search goes on.
-            if (search.tooLarge().empty() || !DeleteUrlCacheEntryA(search.tooLarge().c_str()))
+            // A record too large to read still goes by its name, and the search goes on; one that
+            // cannot go (in use) stays like any other, and the search cannot pass it.
+            if (search.tooLarge().empty())
                 break;
+            const bool deleted = DeleteUrlCacheEntryA(search.tooLarge().c_str());
             search.Resume();
+            if (!deleted) {
+                all = false;
+                break;
+            }
         }
         if (FAILED(search.error()))
             return search.error();

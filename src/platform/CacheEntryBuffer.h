@@ -24,10 +24,12 @@ class CacheEntryBuffer {
         return p;
     }
     DWORD size() const { return static_cast<DWORD>(words_.size() * sizeof(std::uint64_t)); }
-    // True when the buffer grew to what the call asked for, so the call is worth repeating.
+    // True when the buffer grew, so the call is worth repeating: to what the call asked for, or
+    // for an entry larger than kMaxSize to kMaxSize, where WinInet has room for its name.
     bool GrowTo(DWORD needed) {
-        if (needed <= size() || needed > kMaxSize)
+        if (needed <= size() || size() >= kMaxSize)
             return false;
+        needed = needed > kMaxSize ? kMaxSize : needed;
         words_.resize(needed / sizeof(std::uint64_t) + (needed % sizeof(std::uint64_t) != 0));
         return true;
     }

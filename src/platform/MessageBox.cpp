@@ -17,9 +17,9 @@ MessageBoxHandler& Handler() {
 HWND gOwner = nullptr;
 
 // The box runs on a thread of its own while this thread waits for it, answering and handling
-// everything as the box's own loop would. Under Wine without a window manager, a window leaving
-// the screen waits two seconds for one (the X11 driver, for every managed window, in any
-// program): that wait now falls on the box's thread, and the window keeps answering.
+// everything as the box's own loop would. Under Wine's X11 driver with no window manager
+// running, a managed window leaving the screen waits two seconds for one (measured: a plain
+// program's box does too): that wait now falls on the box's thread, and the window answers.
 int ShowOnItsOwnThread(HWND owner, const std::wstring& text, const std::wstring& title,
                        UINT flags) {
     int result = 0;

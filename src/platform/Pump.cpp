@@ -86,7 +86,8 @@ struct HeldMessage {
     bool due;
 };
 struct Hold {
-    int waits = 0; // answering inside a task's wait: starting anything waits
+    // Inside a task or a task's wait, and not at a pumping point: starting anything waits.
+    int holding = 0;
     std::deque<HeldMessage> messages;
     WPARAM numbered = 0;
 };
@@ -95,10 +96,10 @@ Hold& TheHold() {
     return hold;
 }
 
-// Handles the held messages whose turn has come, in the order they came; not while a task waits.
+// Handles the held messages whose turn has come, in the order they came; not while a task works.
 void HandleDueMessages() {
     Hold& hold = TheHold();
-    while (hold.waits == 0 && !hold.messages.empty() && hold.messages.front().due) {
+    while (hold.holding == 0 && !hold.messages.empty() && hold.messages.front().due) {
         const HeldMessage m = hold.messages.front();
         hold.messages.pop_front();
         if (IsWindow(m.hwnd))
@@ -145,11 +146,30 @@ HWND PumpWindow() {
     }();
     return window;
 }
+
+// A pumping point: what it dispatches runs now, a nested run's tasks holding anew.
+class PumpingPoint {
+  public:
+    PumpingPoint() : saved_(std::exchange(TheHold().holding, 0)) {}
+    ~PumpingPoint() { TheHold().holding = saved_; }
+    PumpingPoint(const PumpingPoint&) = delete;
+    PumpingPoint& operator=(const PumpingPoint&) = delete;
+
+  private:
+    int saved_;
+};
 } // namespace
+
+TaskInProgress::TaskInProgress() {
+    ++TheHold().holding;
+}
+TaskInProgress::~TaskInProgress() {
+    --TheHold().holding;
+}
 
 bool HoldForPumpingPoint(void* hwnd, unsigned msg, std::uintptr_t wp, std::intptr_t lp) {
     Hold& hold = TheHold();
-    if (hold.waits == 0)
+    if (hold.holding == 0)
         return false;
     const WPARAM number = ++hold.numbered;
     hold.messages.push_back({static_cast<HWND>(hwnd), msg, wp, lp, number, false});
@@ -196,6 +216,7 @@ void ResumeHeldRedraws(bool force) {
 
 namespace {
 void PumpPending() {
+    const PumpingPoint here;
     HandleDueMessages(); // their places in the queue came while a task waited
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -211,12 +232,7 @@ void PumpPending() {
 // Answers what other threads and programs sent, and paints; posted messages, input
 // among them, stay queued, and what would start something is held.
 void AnswerSentAndPaint() {
-    struct Waiting {
-        Waiting() { ++TheHold().waits; }
-        ~Waiting() { --TheHold().waits; }
-        Waiting(const Waiting&) = delete;
-        Waiting& operator=(const Waiting&) = delete;
-    } waiting;
+    const TaskInProgress waiting; // a wait for other work is no pumping point
     MSG msg;
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
@@ -234,6 +250,7 @@ void WaitOnce(HANDLE event, DWORD timeoutMs, WaitInput input) {
         AnswerSentAndPaint();
         return;
     }
+    const PumpingPoint here;
     if (const PumpHook h = Hook())
         h();
     if (r == WAIT_OBJECT_0 + handles)
@@ -244,6 +261,7 @@ void WaitOnce(HANDLE event, DWORD timeoutMs, WaitInput input) {
 } // namespace
 
 void DoEvents() {
+    const PumpingPoint here;
     if (const PumpHook h = Hook()) // a copy: the hook may replace itself
         h();
     ResumeHeldRedraws(false);
@@ -323,6 +341,7 @@ PumpHook SetPumpHook(PumpHook hook) {
 int RunMessageLoop() {
     MSG msg;
     for (;;) {
+        const PumpingPoint here; // the program's own loop: no task works here
         HandleDueMessages();
         if (!PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE))
             ResumeHeldRedraws(true); // idle: show everything that was held back

@@ -26,11 +26,22 @@ enum class WaitInput {
 };
 
 // Asked by a window procedure about a message whose handling would start something: a click's
-// command, a menu, a box, a close, a run. While the window's thread waits in the middle of a task
-// (WaitInput::Leave, KeepAnswering), such a message is held, even one that came as a sent message,
+// command, a menu, a box, a close, a run. While a task works (TaskInProgress) or the window's
+// thread waits for other work (WaitInput::Leave, KeepAnswering), and not at a pumping point
+// (DoEvents, WaitInput::Handle), such a message is held, even one that came as a sent message,
 // and handled at the next pumping point, in its place among the posted messages as if it had
 // been posted when it came. True: held, and the procedure handles it no further now.
 bool HoldForPumpingPoint(void* hwnd, unsigned msg, std::uintptr_t wp, std::intptr_t lp);
+
+// For the life of this object a task works: a sent message that would start something waits
+// for the task's next pumping point, whatever the task calls meanwhile.
+class TaskInProgress {
+  public:
+    TaskInProgress();
+    ~TaskInProgress();
+    TaskInProgress(const TaskInProgress&) = delete;
+    TaskInProgress& operator=(const TaskInProgress&) = delete;
+};
 // Waits until done() holds, asking again whenever `wake` (an event handle) is signalled and
 // at least once a frame. The window keeps answering other programs and painting throughout.
 void WaitPumping(void* wake, const std::function<bool()>& done, WaitInput input);
