@@ -4,8 +4,8 @@
 #include "forms/FormFont.h"
 #include "forms/Twips.h"
 #include "forms/frmAbout.h"
-#include "platform/Pump.h"
 #include "platform/Text.h"
+#include "platform/Waits.h"
 #include <cstdio>
 
 using namespace pbtest;

@@ -2,7 +2,7 @@
 // program's own message dispatch, where the dialog manager's keyboard handling runs.
 #include "TestSupport.h"
 #include "forms/frmAbout.h"
-#include "platform/Pump.h"
+#include "platform/Waits.h"
 #include <functional>
 
 using namespace pbtest;

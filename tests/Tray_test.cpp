@@ -1,10 +1,10 @@
 #include "TestSupport.h"
 #include "FakeHistoryStore.h"
-#include "platform/Pump.h"
 #include "platform/Errors.h"
 #include "forms/Twips.h"
 #include "module/CacheApi.h"
 #include "module/modMain.h"
+#include "platform/Pump.h"
 #include <atomic>
 #include <cstring>
 #include <thread>

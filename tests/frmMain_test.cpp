@@ -1,7 +1,6 @@
 #include "TestSupport.h"
 #include "forms/Twips.h"
 #include "module/modMain.h"
-#include "platform/Pump.h"
 
 using namespace pbtest;
 

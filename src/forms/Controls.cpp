@@ -1,5 +1,5 @@
 #include "forms/Controls.h"
-#include "platform/Pump.h"
+#include "forms/FrameDrawing.h"
 
 namespace pb {
 

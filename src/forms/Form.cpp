@@ -1,6 +1,8 @@
 #include "forms/Form.h"
 #include "forms/FormFont.h"
-#include "platform/Pump.h"
+#include "platform/HeldMessages.h"
+#include "forms/KeyboardNavigation.h"
+#include "platform/WindowMessages.h"
 #include <commctrl.h>
 #include <algorithm>
 #include <stdexcept>
@@ -11,10 +13,6 @@ namespace {
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
-
-// A push button tells its form when it gains or loses the focus. wParam: gained; lParam: the
-// button, or on a loss the window that gains the focus. (WM_APP + 5.)
-constexpr UINT kMsgButtonFocus = WM_APP + 5;
 
 LRESULT CALLBACK ButtonFocusWatcher(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
                                     DWORD_PTR) {

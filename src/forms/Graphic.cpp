@@ -1,4 +1,5 @@
 #include "forms/Graphic.h"
+#include "platform/WindowMessages.h"
 #include <algorithm>
 #include <utility>
 

@@ -1,5 +1,6 @@
 #include "forms/Window.h"
 #include "platform/Errors.h"
+#include "platform/WindowMessages.h"
 #include <commctrl.h>
 #include <vector>
 

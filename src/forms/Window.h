@@ -1,11 +1,9 @@
 #pragma once
+#include "platform/WindowMessages.h"
 #include <string>
 #include <windows.h>
 
 namespace pb {
-
-// Private messages the forms' child windows send to their parent.
-constexpr UINT kMsgChildMouseMove = WM_APP + 1; // wParam: control id, lParam: as WM_MOUSEMOVE
 
 // A non-owning view of a window with the few operations the forms need.
 class WindowRef {

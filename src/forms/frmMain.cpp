@@ -5,9 +5,12 @@
 #include "module/modMain.h"
 #include "platform/Errors.h"
 #include "platform/MessageBox.h"
-#include "platform/Pump.h"
 #include "platform/Text.h"
 #include "resources/resource.h"
+#include "platform/HeldMessages.h"
+#include "forms/KeyboardNavigation.h"
+#include "platform/WindowMessages.h"
+#include "platform/Pump.h"
 #include <oleauto.h>
 #include <algorithm>
 #include <cmath>
@@ -23,8 +26,6 @@ constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kProgressBlue = RGB(0xC0, 0xC0, 0xFF);
 constexpr wchar_t kWebBrowserClsid[] = L"{8856F961-340A-11D0-A96B-00C04FD705A2}";
 constexpr DISPID kDispidNavigate2 = 500;
-// Posted from the history's reading thread once it has read the store.
-constexpr UINT kMsgHistoryRead = WM_APP + 2;
 
 enum ControlId : int {
     idCheck1 = 1001,

@@ -1,7 +1,7 @@
 #include "history/HistoryCleanser.h"
 #include "history/VisitedStore.h"
 #include "platform/Errors.h"
-#include "platform/Pump.h"
+#include "platform/Waits.h"
 #include <shlguid.h>
 #include <exception>
 #include <stdexcept>

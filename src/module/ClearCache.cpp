@@ -3,7 +3,7 @@
 #include "platform/CacheEntryBuffer.h"
 #include "platform/Handles.h"
 #include "platform/MessageBox.h"
-#include "platform/Pump.h"
+#include "platform/Waits.h"
 #include <string>
 
 namespace pb {

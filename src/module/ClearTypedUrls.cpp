@@ -1,5 +1,5 @@
 #include "module/modMain.h"
-#include "platform/Pump.h"
+#include "platform/Waits.h"
 #include <windows.h>
 
 namespace pb {

@@ -4,8 +4,9 @@
 #include "module/modMain.h"
 #include "platform/FileLocation.h"
 #include "platform/Handles.h"
-#include "platform/Pump.h"
 #include "platform/Text.h"
+#include "platform/Waits.h"
+#include "platform/Pump.h"
 #include <shlobj.h>
 #include <array>
 #include <atomic>

@@ -1,6 +1,6 @@
 #include "forms/frmMain.h"
 #include "module/modMain.h"
-#include "platform/Pump.h"
+#include "forms/FrameDrawing.h"
 
 namespace pb {
 

@@ -1,5 +1,6 @@
 #include "platform/MessageBox.h"
 #include "platform/Handles.h"
+#include "platform/Waits.h"
 #include "platform/Pump.h"
 #include <atomic>
 #include <exception>
@@ -57,7 +58,7 @@ BOOL CALLBACK DisableWindow(HWND w, LPARAM disabled) {
 } // namespace
 
 int ShowMessage(const std::wstring& text, const std::wstring& title, UINT flags) {
-    ResumeHeldRedraws(true); // the box should sit over an up-to-date window
+    DrawFrame(true); // the box should sit over an up-to-date window
     if (const auto& h = Handler())
         return h(text, title, flags);
     // While the main window is hidden in the tray it cannot own a box; keep the

@@ -1,0 +1,103 @@
+#include "platform/HeldMessages.h"
+#include "platform/WindowMessages.h"
+#include <algorithm>
+#include <deque>
+#include <iterator>
+#include <utility>
+
+namespace pb {
+
+namespace {
+
+// A message held while a task works, and whether its place among the posted messages has come.
+struct HeldMessage {
+    HWND hwnd;
+    UINT msg;
+    WPARAM wp;
+    LPARAM lp;
+    WPARAM number;
+    bool due;
+};
+struct Hold {
+    // Inside a task or a task's wait, and not at a pumping point: starting anything waits.
+    int holding = 0;
+    std::deque<HeldMessage> messages;
+    WPARAM numbered = 0;
+};
+Hold& TheHold() {
+    static Hold hold;
+    return hold;
+}
+
+// The place a held message took among the posted messages has come: it and all held before it.
+void MarkDue(WPARAM number) {
+    Hold& hold = TheHold();
+    const auto it = std::find_if(hold.messages.begin(), hold.messages.end(),
+                                 [number](const HeldMessage& m) { return m.number == number; });
+    if (it != hold.messages.end())
+        for (auto m = hold.messages.begin(); m != std::next(it); ++m)
+            m->due = true;
+}
+
+LRESULT CALLBACK Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == kMsgHeldDue) {
+        MarkDue(wp);
+        HandleDueMessages();
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+// A message-only window on the window's thread, where each held message posts its place in
+// the queue.
+HWND PlaceKeeper() {
+    static const HWND window = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = &Procedure;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"PurgeboxHeldMessages";
+        RegisterClassW(&wc);
+        return CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                             wc.hInstance, nullptr);
+    }();
+    return window;
+}
+
+} // namespace
+
+bool HoldForPumpingPoint(void* hwnd, unsigned msg, std::uintptr_t wp, std::intptr_t lp) {
+    Hold& hold = TheHold();
+    if (hold.holding == 0)
+        return false;
+    const WPARAM number = ++hold.numbered;
+    hold.messages.push_back({static_cast<HWND>(hwnd), msg, wp, lp, number, false});
+    // Posted messages are not taken while a task works: the mark comes up at the next pumping
+    // point, in the order the message came.
+    if (!PostMessageW(PlaceKeeper(), kMsgHeldDue, number, 0))
+        hold.messages.back().due = true; // a full queue: first thing at the next pumping point
+    return true;
+}
+
+void HandleDueMessages() {
+    Hold& hold = TheHold();
+    while (hold.holding == 0 && !hold.messages.empty() && hold.messages.front().due) {
+        const HeldMessage m = hold.messages.front();
+        hold.messages.pop_front();
+        if (IsWindow(m.hwnd))
+            SendMessageW(m.hwnd, m.msg, m.wp, m.lp);
+    }
+}
+
+TaskInProgress::TaskInProgress() {
+    ++TheHold().holding;
+}
+TaskInProgress::~TaskInProgress() {
+    --TheHold().holding;
+}
+
+PumpingPoint::PumpingPoint() : saved_(std::exchange(TheHold().holding, 0)) {}
+PumpingPoint::~PumpingPoint() {
+    TheHold().holding = saved_;
+}
+
+} // namespace pb

@@ -1,0 +1,42 @@
+#pragma once
+// Messages that would start something, held while a task works until its next pumping point.
+#include <cstdint>
+
+namespace pb {
+
+// Asked by a window procedure about a message whose handling would start something: a click's
+// command, a menu, a box, a close, a run. While a task works (TaskInProgress) or the window's
+// thread waits for other work, and not at a pumping point, such a message is held, even one
+// that came as a sent message, and handled at the next pumping point, in its place among the
+// posted messages as if it had been posted when it came. True: held, and the procedure
+// handles it no further now.
+bool HoldForPumpingPoint(void* hwnd, unsigned msg, std::uintptr_t wp, std::intptr_t lp);
+
+// For the life of this object a task works: a sent message that would start something waits
+// for the task's next pumping point, whatever the task calls meanwhile.
+class TaskInProgress {
+  public:
+    TaskInProgress();
+    ~TaskInProgress();
+    TaskInProgress(const TaskInProgress&) = delete;
+    TaskInProgress& operator=(const TaskInProgress&) = delete;
+};
+
+// For the life of this object the window's thread is at a pumping point: what it handles runs
+// now, and the tasks of a run nested here hold anew.
+class PumpingPoint {
+  public:
+    PumpingPoint();
+    ~PumpingPoint();
+    PumpingPoint(const PumpingPoint&) = delete;
+    PumpingPoint& operator=(const PumpingPoint&) = delete;
+
+  private:
+    int saved_;
+};
+
+// At a pumping point: handles the held messages whose place in the queue has come, in the
+// order they came.
+void HandleDueMessages();
+
+} // namespace pb
