@@ -1,4 +1,5 @@
 #include "forms/Form.h"
+#include "forms/Banner.h"
 #include "forms/FormFont.h"
 #include "platform/HeldMessages.h"
 #include "forms/KeyboardNavigation.h"
@@ -89,9 +90,58 @@ void Form::KeepDesignSize() {
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void Form::CreateControls(std::span<const ControlRow> rows) {
+    using Kind = ControlRow::Kind;
+    for (const ControlRow& row : rows) {
+        const DWORD style = (row.visible ? WS_VISIBLE : 0) | row.style;
+        HWND made = nullptr;
+        std::unique_ptr<Graphic> graphic;
+        switch (row.kind) {
+        case Kind::CheckBox:
+            made = MakeControl(L"BUTTON", row.caption, style | WS_TABSTOP | BS_3STATE, row.rect,
+                               row.id, row.exStyle);
+            ForwardMouseMoves(made);
+            break;
+        case Kind::Button:
+            made = MakeControl(L"BUTTON", row.caption, style | WS_TABSTOP | BS_PUSHBUTTON, row.rect,
+                               row.id, row.exStyle);
+            break;
+        case Kind::ListBox:
+            made =
+                MakeControl(L"LISTBOX", row.caption, style | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT,
+                            row.rect, row.id, row.exStyle);
+            break;
+        case Kind::TextBox:
+            made = MakeControl(L"EDIT", row.caption, style, row.rect, row.id, row.exStyle);
+            break;
+        case Kind::Browser:
+            if ((made = CreateBannerHost(hwnd_, row.rect.ToPixels(), row.id)))
+                AddToTabOrder(made);
+            break;
+        default: {
+            static constexpr Graphic::Kind kGraphics[] = {
+                Graphic::Kind::Image, Graphic::Kind::PictureBox, Graphic::Kind::Label,
+                Graphic::Kind::Frame, Graphic::Kind::Fill,       Graphic::Kind::Line};
+            const auto kind = kGraphics[static_cast<int>(row.kind) - static_cast<int>(Kind::Image)];
+            graphic = MakeGraphic(kind, row.id, row.caption, row.rect, row.visible, row.style);
+            if (!row.picture.Empty())
+                graphic->SetPicture(row.picture);
+            if (row.kind == Kind::Image)
+                AddBackdropImage(graphic.get());
+            break;
+        }
+        }
+        if (WindowRef* const* window = std::get_if<WindowRef*>(&row.control))
+            **window = WindowRef(made);
+        else
+            *std::get<std::unique_ptr<Graphic>*>(row.control) = std::move(graphic);
+    }
+}
+
 std::unique_ptr<Graphic> Form::MakeGraphic(Graphic::Kind kind, int id, const wchar_t* text,
-                                           const TwipRect& rc, bool visible) {
-    auto graphic = std::make_unique<Graphic>(kind, hwnd_, id, text, rc, visible, this, font_.get());
+                                           const TwipRect& rc, bool visible, DWORD style) {
+    auto graphic =
+        std::make_unique<Graphic>(kind, hwnd_, id, text, rc, visible, this, font_.get(), style);
     tabOrder_.push_back(graphic->hwnd());
     return graphic;
 }

@@ -1,7 +1,9 @@
 #pragma once
 #include "forms/Graphic.h"
+#include "forms/Layout.h"
 #include "platform/Handles.h"
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace pb {
@@ -19,8 +21,10 @@ class Form : public Window, public Backdrop {
                     double clientHeightTwips, int iconId);
     // Sets the client area back to its design size.
     void KeepDesignSize();
+    // Makes the controls of a layout table, in its order, and gives each to its member.
+    void CreateControls(std::span<const ControlRow> rows);
     std::unique_ptr<Graphic> MakeGraphic(Graphic::Kind kind, int id, const wchar_t* text,
-                                         const TwipRect& rc, bool visible);
+                                         const TwipRect& rc, bool visible, DWORD style = 0);
     HWND MakeControl(const wchar_t* cls, const wchar_t* text, DWORD style, const TwipRect& rc,
                      int id, DWORD exStyle = 0);
     // Controls made otherwise take their place in the tab order here.

@@ -10,10 +10,11 @@ constexpr wchar_t kClassName[] = L"PurgeboxGraphic";
 }
 
 Graphic::Graphic(Kind kind, HWND parent, int id, const wchar_t* text, const TwipRect& rc,
-                 bool visible, Backdrop* backdrop, HFONT font)
+                 bool visible, Backdrop* backdrop, HFONT font, DWORD style)
     : kind_(kind), backdrop_(backdrop), font_(font), widthTwips_(static_cast<float>(rc.width)) {
     RegisterClassOnce(kClassName);
-    CreateWindowFor(kClassName, text, WS_CHILD | WS_CLIPSIBLINGS | (visible ? WS_VISIBLE : 0), 0,
+    CreateWindowFor(kClassName, text,
+                    WS_CHILD | WS_CLIPSIBLINGS | (visible ? WS_VISIBLE : 0) | style, 0,
                     rc.ToPixels(), parent, id);
 }
 

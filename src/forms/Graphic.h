@@ -42,7 +42,7 @@ class Graphic : public Window {
     };
 
     Graphic(Kind kind, HWND parent, int id, const wchar_t* text, const TwipRect& rc, bool visible,
-            Backdrop* backdrop, HFONT font);
+            Backdrop* backdrop, HFONT font, DWORD style = 0);
 
     Kind kind() const { return kind_; }
     const Picture& picture() const { return picture_; }

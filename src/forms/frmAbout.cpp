@@ -30,27 +30,27 @@ std::wstring Contact() {
 
 FrmAbout::FrmAbout() {
     CreateForm(kClassName, kCaption, 4680, 5310, IDI_ABOUT);
-    // Creation order gives the tab order and the z-order (first on top).
-    Label1 = MakeGraphic(Graphic::Kind::Label, idLabel1, VersionLine().c_str(),
-                         {1373, 1080, 1935, 255}, true);
-    Label4 = MakeGraphic(Graphic::Kind::Label, idLabel4, Credit().c_str(), {1395, 1800, 1935, 255},
-                         true);
-    Label4->SetCentered(true);
-    Command1 =
-        WindowRef(MakeControl(L"BUTTON", L"&Close", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
-                              {3360, 4800, 1095, 375}, idCommand1));
-    SetDefaultButton(idCommand1); // Enter closes the box wherever the focus is
-    Label2 = MakeGraphic(Graphic::Kind::Label, idLabel2, Notice().c_str(), {360, 2280, 3975, 1575},
-                         true);
-    Label3 = MakeGraphic(Graphic::Kind::Label, idLabel3, Contact().c_str(), {360, 4200, 3975, 255},
-                         true);
-    Line1 = MakeGraphic(Graphic::Kind::Line, idLine1, L"", {300, 2160, 4080, 15}, true);
-    Image1 = MakeGraphic(Graphic::Kind::Image, idImage1, L"", {1290, 480, 2100, 495}, true);
     picture_.reset(
         static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_ABOUT_TOP),
                                         IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-    Image1->SetPicture({picture_.get(), nullptr});
-    AddBackdropImage(Image1.get());
+    const std::wstring version = VersionLine(), credit = Credit(), notice = Notice(),
+                       contact = Contact();
+    using Kind = ControlRow::Kind;
+    // clang-format off
+    const ControlRow rows[] = {
+        // kind        control    id          caption          left  top   width height  shown   style, ex-style, picture
+        {Kind::Label,  &Label1,   idLabel1,   version.c_str(), {1373, 1080, 1935,  255}, kShown},
+        {Kind::Label,  &Label4,   idLabel4,   credit.c_str(),  {1395, 1800, 1935,  255}, kShown},
+        {Kind::Button, &Command1, idCommand1, L"&Close",       {3360, 4800, 1095,  375}, kShown, BS_DEFPUSHBUTTON},
+        {Kind::Label,  &Label2,   idLabel2,   notice.c_str(),  { 360, 2280, 3975, 1575}, kShown},
+        {Kind::Label,  &Label3,   idLabel3,   contact.c_str(), { 360, 4200, 3975,  255}, kShown},
+        {Kind::Line,   &Line1,    idLine1,    L"",             { 300, 2160, 4080,   15}, kShown},
+        {Kind::Image,  &Image1,   idImage1,   L"",             {1290,  480, 2100,  495}, kShown, 0, 0, {picture_.get(), nullptr}},
+    };
+    // clang-format on
+    CreateControls(rows);
+    Label4->SetCentered(true);
+    SetDefaultButton(idCommand1); // Enter closes the box wherever the focus is
 }
 
 void FrmAbout::Command1_Click() {
