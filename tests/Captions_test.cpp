@@ -145,6 +145,11 @@ TEST_F(Faces, TheDesignFaceIsKeptAndEverythingShowsWhole) {
     // "Comic Neue" stands for the design's face, which is not installed here.
     pb::OverrideDesignFace(L"Comic Neue");
     ExpectEverythingShowsWholeAtEveryDpi("design face present", L"Comic Neue", Taken::AtDesignSize);
+    // So does a face wider than any stand-in, as the design's is: it is made a little smaller
+    // rather than given up for a stand-in.
+    pb::OverrideDesignFace(L"Liberation Sans");
+    ExpectEverythingShowsWholeAtEveryDpi("wide design face present", L"Liberation Sans",
+                                         Taken::AtAnySize);
 }
 
 TEST_F(Faces, EveryStandInThatIsTakenShowsEverythingWhole) {

@@ -70,3 +70,30 @@ TEST_F(MainWindowTest, EnterAndEscapeCloseTheAboutBoxWhereverTheFocusIs) {
             DestroyWindow(pb::OpenAbout()->hwnd());
     }
 }
+
+TEST_F(MainWindowTest, TheFocusStaysWithTheWindowsControlsAndEscapeNeverEndsTheProgram) {
+    auto& f = form();
+    // Back from the About box, the focus is where the user left it.
+    SetFocus(f.Command2.hwnd());
+    const HWND about = pb::ShowAbout().hwnd();
+    PressKey(VK_ESCAPE, [] { return pb::OpenAbout() == nullptr; });
+    ASSERT_FALSE(IsWindow(about));
+    SetActiveWindow(f.hwnd());
+    EXPECT_EQ(GetFocus(), f.Command2.hwnd());
+
+    // Escape in the description box: a multi-line box would close the window, and with it the
+    // program.
+    SendMessageW(f.Check5.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+    ASSERT_TRUE(IsWindowVisible(f.Text1.hwnd()));
+    SetFocus(f.Text1.hwnd());
+    PressKey(VK_ESCAPE, [] { return false; });
+    EXPECT_EQ(ProgramEnds(), 0);
+    EXPECT_TRUE(IsWindowVisible(f.hwnd()));
+
+    // "&Hide Log" pressed with Enter hides itself: the focus goes on, not to nowhere.
+    SendMessageW(f.Command1.hwnd(), BM_CLICK, 0, 0);
+    SetFocus(f.Command4.hwnd());
+    PressKey(VK_RETURN, [&] { return !IsWindowVisible(f.Command4.hwnd()); });
+    EXPECT_FALSE(IsWindowVisible(f.Command4.hwnd()));
+    EXPECT_TRUE(IsChild(f.hwnd(), GetFocus()) && IsWindowVisible(GetFocus()));
+}

@@ -36,6 +36,16 @@ LRESULT CALLBACK HoldingMenus(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PT
     return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
+// A read-only box wants neither Enter nor Escape: a multi-line edit box would otherwise close
+// the window on Escape, and the window's close ends the program.
+LRESULT CALLBACK ReadOnlyKeys(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+    if (msg == WM_GETDLGCODE)
+        return DefSubclassProc(hwnd, msg, wp, lp) & ~(DLGC_WANTALLKEYS | DLGC_WANTMESSAGE);
+    if (msg == WM_NCDESTROY)
+        RemoveWindowSubclass(hwnd, &ReadOnlyKeys, 3);
+    return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
 bool IsPushButton(const wchar_t* cls, DWORD style) {
     const DWORD type = style & BS_TYPEMASK;
     return lstrcmpiW(cls, L"BUTTON") == 0 && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON);
@@ -113,6 +123,8 @@ void Form::CreateControls(std::span<const ControlRow> rows) {
             break;
         case Kind::TextBox:
             made = MakeControl(L"EDIT", row.caption, style, row.rect, row.id, row.exStyle);
+            if (style & ES_READONLY)
+                SetWindowSubclass(made, &ReadOnlyKeys, 3, 0);
             break;
         case Kind::Browser:
             if ((made = CreateBannerHost(hwnd_, row.rect.ToPixels(), row.id)))
@@ -205,13 +217,15 @@ bool Form::MoveFocusByTab(const MSG& key) {
     if (!focus || !IsChild(hwnd_, focus) ||
         (SendMessageW(focus, WM_GETDLGCODE, VK_TAB, reinterpret_cast<LPARAM>(&key)) & DLGC_WANTTAB))
         return false;
-    HWND from = focus;
-    while (GetParent(from) != hwnd_)
+    return MoveFocusOn(focus, GetKeyState(VK_SHIFT) < 0);
+}
+
+bool Form::MoveFocusOn(HWND from, bool back) {
+    while (from && GetParent(from) != hwnd_)
         from = GetParent(from);
     const auto at = std::find(tabOrder_.begin(), tabOrder_.end(), from);
     if (at == tabOrder_.end())
         return false;
-    const bool back = GetKeyState(VK_SHIFT) < 0;
     const size_t n = tabOrder_.size(), i = static_cast<size_t>(at - tabOrder_.begin());
     for (size_t k = 1; k < n; ++k) {
         const HWND next = tabOrder_[back ? (i + n - k) % n : (i + k) % n];
@@ -222,6 +236,13 @@ bool Form::MoveFocusByTab(const MSG& key) {
         }
     }
     return false;
+}
+
+void Form::HideControl(const WindowRef& control) {
+    // As in a dialog, the focus goes on to the next control rather than to nowhere.
+    if (GetFocus() == control.hwnd())
+        MoveFocusOn(control.hwnd(), false);
+    control.SetVisible(false);
 }
 
 bool Form::StartsSomething(UINT msg, WPARAM) const {
@@ -245,6 +266,19 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case kMsgButtonFocus:
         OnButtonFocus(wp != 0, reinterpret_cast<HWND>(lp));
         return 0;
+    case WM_ACTIVATE:
+        // As a dialog does: the focus goes back where it was when the window was left (for a
+        // box, another program, the About box).
+        if (LOWORD(wp) == WA_INACTIVE) {
+            const HWND focus = GetFocus();
+            if (focus && IsChild(hwnd_, focus))
+                lastFocus_ = focus;
+        } else if (!HIWORD(wp) && lastFocus_ && IsChild(hwnd_, lastFocus_) &&
+                   IsWindowVisible(lastFocus_) && IsWindowEnabled(lastFocus_)) {
+            SetFocus(lastFocus_);
+            return 0;
+        }
+        break;
     case DM_GETDEFID: // the dialog manager asks which button Enter presses
         return defaultButton_ ? MAKELRESULT(defaultButton_, DC_HASDEFID) : 0;
     case DM_SETDEFID:

@@ -39,10 +39,14 @@ class Form : public Window, public Backdrop {
     // The push button that Enter presses while the focus is on no other push button, as in a
     // dialog (0: none, and Enter then presses only a focused button).
     void SetDefaultButton(int id);
+    // Hides a control; if it has the focus, the focus goes on to the next control first.
+    void HideControl(const WindowRef& control);
 
   private:
     void PaintBackdrop(HDC dc, const RECT& rcInForm, const Graphic* above) override;
     bool MoveFocusByTab(const MSG& key);
+    // Gives the focus to the next control in the tab order after `from` (or before it).
+    bool MoveFocusOn(HWND from, bool back);
     // Gives this push button (or none) the default button's look, and every other the plain one.
     void ShowAsDefault(HWND button);
     void OnButtonFocus(bool gained, HWND buttonOrNext);
@@ -55,6 +59,7 @@ class Form : public Window, public Backdrop {
     std::vector<HWND> tabOrder_; // the creation order, whatever the z-order
     std::vector<HWND> pushButtons_;
     int defaultButton_ = 0;
+    HWND lastFocus_ = nullptr; // where the focus was when the window was last deactivated
 };
 
 } // namespace pb

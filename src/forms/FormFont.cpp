@@ -3,6 +3,7 @@
 #include "forms/Twips.h"
 #include "module/Site.h"
 #include "platform/Handles.h"
+#include <optional>
 
 namespace pb {
 
@@ -84,28 +85,52 @@ UniqueFont LargestThatFits(const wchar_t* face, DWORD quality, int smallest) {
     return {};
 }
 
-} // namespace
+// The face and size chosen: the same for both windows, chosen once at each DPI.
+struct Chosen {
+    int dpi;
+    LOGFONTW font;
+};
+std::optional<Chosen>& LastChosen() {
+    static std::optional<Chosen> chosen;
+    return chosen;
+}
 
-HFONT CreateFormFont() {
+UniqueFont ChooseFont() {
     // 8.25 points rounds up to a whole pixel at some DPIs; 8 points is still the design's size.
-    constexpr int kDesignLeast = 800, kLeast = 600;
+    // The design's face is worth a point less before another face; the last fallback goes
+    // down to what is still legible.
+    constexpr int kDesignLeast = 800, kDesignFaceLeast = 700, kLeast = 600;
     const wchar_t* design = gDesignFace ? gDesignFace : kDesignFace;
     const bool designInstalled = FaceInstalled(design);
     if (designInstalled)
-        if (UniqueFont font = LargestThatFits(design, DEFAULT_QUALITY, kDesignLeast))
-            return font.release();
+        if (UniqueFont font = LargestThatFits(design, DEFAULT_QUALITY, kDesignFaceLeast))
+            return font;
     for (const wchar_t* face :
          gStandIns ? std::span<const wchar_t* const>(*gStandIns) : StandInFaces()) {
         if (!FaceInstalled(face))
             continue;
         if (UniqueFont font = LargestThatFits(face, NONANTIALIASED_QUALITY, kDesignLeast))
-            return font.release();
+            return font;
     }
     // The design's face, or whatever the font mapper finds for it, which may be a wide one.
     const DWORD quality = designInstalled ? DEFAULT_QUALITY : NONANTIALIASED_QUALITY;
     if (UniqueFont font = LargestThatFits(design, quality, kLeast))
-        return font.release();
-    return Make(design, HeightOf(kLeast), quality);
+        return font;
+    return UniqueFont(Make(design, HeightOf(kLeast), quality));
+}
+
+} // namespace
+
+HFONT CreateFormFont() {
+    // Measuring takes a while under Wine: the About box reuses the main window's choice.
+    std::optional<Chosen>& chosen = LastChosen();
+    if (!chosen || chosen->dpi != ScreenDpi()) {
+        const UniqueFont font = ChooseFont();
+        LOGFONTW lf{};
+        GetObjectW(font.get(), sizeof lf, &lf);
+        chosen = Chosen{ScreenDpi(), lf};
+    }
+    return CreateFontIndirectW(&chosen->font);
 }
 
 std::span<const wchar_t* const> StandInFaces() {
@@ -114,10 +139,12 @@ std::span<const wchar_t* const> StandInFaces() {
 
 void OverrideDesignFace(const wchar_t* face) {
     gDesignFace = face;
+    LastChosen().reset();
 }
 
 void OverrideStandIns(std::optional<std::vector<const wchar_t*>> faces) {
     gStandIns = std::move(faces);
+    LastChosen().reset();
 }
 
 } // namespace pb

@@ -116,9 +116,9 @@ void FrmMain::Command1_Click() {
     Shape2->SetVisible(true);
     Shape1->SetVisible(true);
     List1.SetVisible(true);
-    Text1.SetVisible(false);
+    HideControl(Text1);
     imgGo->SetPicture({});
-    imgGo->SetVisible(false);
+    HideControl(*imgGo);
     List1.Clear();
     AddLog(L"Purgebox started at " + TimeOfDay());
     AddLog(L" ");
@@ -180,7 +180,7 @@ void FrmMain::Command4_Click() {
     List1.SetVisible(false);
     imgGo->SetPicture({});
     imgGo->SetVisible(true);
-    Command4.SetVisible(false);
+    HideControl(Command4);
 }
 
 void FrmMain::ShowOptionDescription(const Graphic& source, const wchar_t* description) {
