@@ -33,12 +33,13 @@ void SetDescriptionArea(HWND box, int pictureTop) {
 }
 
 bool DescriptionsFit(HFONT font) {
-    // A hidden twin of Text1 wraps the texts exactly as Text1 will.
+    // A hidden twin of Text1 wraps the texts exactly as Text1 will. A message-only window: a
+    // top-level one costs Wine a window on the X server.
     const RECT box = kText1Rect.ToPixels();
-    const UniqueWindow twin(CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
-                                            WS_POPUP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
-                                            0, 0, box.right - box.left, box.bottom - box.top,
-                                            nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
+    const UniqueWindow twin(CreateWindowExW(
+        WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0,
+        0, box.right - box.left, box.bottom - box.top, HWND_MESSAGE, nullptr,
+        GetModuleHandleW(nullptr), nullptr));
     if (!twin)
         return true; // nothing to measure with: keep the face
     SendMessageW(twin.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);

@@ -48,9 +48,16 @@ void Graphic::DrawPicture(HDC dc, const RECT& rc) const {
         GetObjectW(picture_.bitmap, sizeof bm, &bm);
         HDC mem = CreateCompatibleDC(dc);
         HGDIOBJ old = SelectObject(mem, picture_.bitmap);
-        SetStretchBltMode(dc, HALFTONE);
-        StretchBlt(dc, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, mem, 0, 0,
-                   bm.bmWidth, bm.bmHeight, SRCCOPY);
+        const int width = rc.right - rc.left, height = rc.bottom - rc.top;
+        if (width == bm.bmWidth && height == bm.bmHeight) {
+            // At the size it was drawn for (96 dots per inch): half-toning costs Wine a pass
+            // over every pixel at every paint.
+            BitBlt(dc, rc.left, rc.top, width, height, mem, 0, 0, SRCCOPY);
+        } else {
+            SetStretchBltMode(dc, HALFTONE);
+            StretchBlt(dc, rc.left, rc.top, width, height, mem, 0, 0, bm.bmWidth, bm.bmHeight,
+                       SRCCOPY);
+        }
         SelectObject(mem, old);
         DeleteDC(mem);
     }
