@@ -1,4 +1,5 @@
 #include "platform/HeldMessages.h"
+#include "platform/MessageWindow.h"
 #include "platform/WindowMessages.h"
 #include <algorithm>
 #include <deque>
@@ -51,15 +52,7 @@ LRESULT CALLBACK Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 // A message-only window on the window's thread, where each held message posts its place in
 // the queue.
 HWND PlaceKeeper() {
-    static const HWND window = [] {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = &Procedure;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"PurgeboxHeldMessages";
-        RegisterClassW(&wc);
-        return CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                             wc.hInstance, nullptr);
-    }();
+    static const HWND window = MessageOnlyWindow(L"PurgeboxHeldMessages", &Procedure);
     return window;
 }
 

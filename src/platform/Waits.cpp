@@ -2,6 +2,7 @@
 #include "platform/Handles.h"
 #include "platform/HeldMessages.h"
 #include "platform/Pump.h"
+#include "platform/MessageWindow.h"
 #include "platform/WindowMessages.h"
 #include <algorithm>
 #include <atomic>
@@ -26,15 +27,7 @@ LRESULT CALLBACK AsideProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 // A message-only window on the window's thread, which aside work sends its pieces to.
 HWND AsideTarget() {
-    static const HWND window = [] {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = &AsideProcedure;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"PurgeboxAside";
-        RegisterClassW(&wc);
-        return CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                             wc.hInstance, nullptr);
-    }();
+    static const HWND window = MessageOnlyWindow(L"PurgeboxAside", &AsideProcedure);
     return window;
 }
 
