@@ -1,4 +1,5 @@
 #pragma once
+#include "module/FolderDeleter.h"
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,16 +14,6 @@ std::wstring GetSpecialFolder(int csidl);
 // folders left out. A folder that cannot be listed ("?", empty, missing) lists
 // nothing.
 std::vector<std::wstring> ListFolderFiles(const std::wstring& folder);
-
-// How many logged files may wait for their deletion at any pumping point: about a frame's
-// worth, so the log never shows files as removed long before they are.
-constexpr size_t kPurgeLead = 256;
-
-// Called on the deleting thread for each file: before it is opened, and once it is open and
-// checked, before its deletion. Tests use it to hold the deletions back or to interfere.
-enum class DeletionStep { Open, Delete };
-using DeletionHook = std::function<void(DeletionStep step, const std::wstring& name)>;
-DeletionHook SetDeletionHook(DeletionHook hook);
 
 // Logs and deletes the files of one folder; the two tasks differ only in these
 // texts and in how the log names the folder.
