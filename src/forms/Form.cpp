@@ -27,22 +27,18 @@ LRESULT CALLBACK ButtonFocusWatcher(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, U
     return r;
 }
 
-// A standard control's own context menu waits, like the form's, for a task's pumping point.
-LRESULT CALLBACK HoldingMenus(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+// A text box, the one standard control with a menu of its own: the menu waits, like the form's,
+// for a task's pumping point. A read-only box wants neither Enter nor Escape: a multi-line box
+// would otherwise close the window on Escape, and the window's close ends the program. (Only
+// here: under Wine every message to a subclassed control costs a round trip to the server.)
+LRESULT CALLBACK TextBoxProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                  DWORD_PTR readOnly) {
     if (msg == WM_CONTEXTMENU && HoldForPumpingPoint(hwnd, msg, wp, lp))
         return 0;
-    if (msg == WM_NCDESTROY)
-        RemoveWindowSubclass(hwnd, &HoldingMenus, 2);
-    return DefSubclassProc(hwnd, msg, wp, lp);
-}
-
-// A read-only box wants neither Enter nor Escape: a multi-line edit box would otherwise close
-// the window on Escape, and the window's close ends the program.
-LRESULT CALLBACK ReadOnlyKeys(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
-    if (msg == WM_GETDLGCODE)
+    if (msg == WM_GETDLGCODE && readOnly)
         return DefSubclassProc(hwnd, msg, wp, lp) & ~(DLGC_WANTALLKEYS | DLGC_WANTMESSAGE);
     if (msg == WM_NCDESTROY)
-        RemoveWindowSubclass(hwnd, &ReadOnlyKeys, 3);
+        RemoveWindowSubclass(hwnd, &TextBoxProcedure, 2);
     return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
@@ -123,8 +119,7 @@ void Form::CreateControls(std::span<const ControlRow> rows) {
             break;
         case Kind::TextBox:
             made = MakeControl(L"EDIT", row.caption, style, row.rect, row.id, row.exStyle);
-            if (style & ES_READONLY)
-                SetWindowSubclass(made, &ReadOnlyKeys, 3, 0);
+            SetWindowSubclass(made, &TextBoxProcedure, 2, (style & ES_READONLY) != 0);
             break;
         case Kind::Browser:
             if ((made = CreateBannerHost(hwnd_, row.rect.ToPixels(), row.id)))
@@ -163,7 +158,6 @@ HWND Form::MakeControl(const wchar_t* cls, const wchar_t* text, DWORD style, con
     const HWND h =
         CreateChildControl(hwnd_, cls, text, style, exStyle, rc.ToPixels(), id, font_.get());
     tabOrder_.push_back(h);
-    SetWindowSubclass(h, &HoldingMenus, 2, 0);
     if (IsPushButton(cls, style)) {
         pushButtons_.push_back(h);
         SetWindowSubclass(h, &ButtonFocusWatcher, 1, 0);
