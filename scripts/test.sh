@@ -6,6 +6,7 @@ source "$(dirname "$0")/lib.sh"
 handle_exits
 use_utf8_locale force
 
+check_readme_links
 ensure_packages
 check_setup
 build_arch x86_64 -DPURGEBOX_TESTS=ON
