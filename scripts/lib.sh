@@ -80,43 +80,68 @@ check_readme_links() {
     return "$bad"
 }
 
-# path_owner PATH: the package that installed PATH, or nothing (also for /usr-merged paths
-# that dpkg still records under /bin or /lib).
-path_owner() {
-    local p="$1" owner
-    owner="$(dpkg-query -S "$p" 2>/dev/null | grep -v '^diversion' | head -n1 | cut -d: -f1)"
-    if [ -z "$owner" ] && [ "${p#/usr/}" != "$p" ]; then
-        owner="$(dpkg-query -S "/${p#/usr/}" 2>/dev/null | grep -v '^diversion' | head -n1 | cut -d: -f1)"
-    fi
-    echo "$owner"
-}
-
 # Fails, naming the command and the package, unless everything in SETUP_COMMANDS and
 # SETUP_FILES comes from a package in PACKAGES: what a well-stocked machine happens to have
-# cannot hide a missing install step. Runs after ensure_packages, since before it a fresh
-# machine has none of them.
+# cannot hide a missing install step. Both the name that is called and the file that runs in
+# the end must be ours. dpkg still records some /usr-merged files under /bin or /lib, so each
+# path is also asked for there; all in one look-up, which is what takes the time. Runs after
+# ensure_packages, since before it a fresh machine has none of them.
 check_setup() {
-    local bad=0 c found p owner
+    local bad=0 i c p line
+    local names=() found=() targets=()
+    local -A queries=()
     for c in "${SETUP_COMMANDS[@]}" "${SETUP_FILES[@]}"; do
         if [ "${c#/}" != "$c" ]; then
-            found="$c"; [ -e "$c" ] || found=""
+            p="$c"; [ -e "$c" ] || p=""
         else
-            found="$(command -v "$c" || true)"
+            p="$(command -v "$c" || true)"
         fi
-        if [ -z "$found" ]; then
+        names+=("$c"); found+=("$p"); targets+=("")
+        [ -n "$p" ] || continue
+        targets[-1]="$(readlink -f "$p")"
+        for p in "$p" "${targets[-1]}"; do
+            queries[$p]=1
+            [ "${p#/usr/}" = "$p" ] || queries[/${p#/usr/}]=1
+        done
+    done
+
+    # owners[path]: the packages that installed it, as dpkg-query lists them (without the
+    # diversions it also lists).
+    local -A owners=()
+    if [ ${#queries[@]} -gt 0 ]; then
+        while IFS= read -r line; do
+            case "$line" in "diversion by "* | "local diversion "*) continue ;; esac
+            p="${line#*: }"
+            [ -n "${owners[$p]:-}" ] || owners[$p]="${line%%: *}"
+        done < <(LC_ALL=C dpkg-query -S "${!queries[@]}" 2>/dev/null)
+    fi
+
+    local owner list pkg ours pkgs
+    for i in "${!names[@]}"; do
+        c="${names[$i]}"
+        if [ -z "${found[$i]}" ]; then
             echo "set-up check: '$c' is missing: add the package that provides it to PACKAGES in scripts/lib.sh" >&2
             bad=1; continue
         fi
-        # Both the name that is called and the file that runs in the end must be ours.
-        local paths=("$found")
-        [ "$(readlink -f "$found")" != "$found" ] && paths+=("$(readlink -f "$found")")
+        local paths=("${found[$i]}")
+        [ "${targets[$i]}" = "${found[$i]}" ] || paths+=("${targets[$i]}")
         for p in "${paths[@]}"; do
-            owner="$(path_owner "$p")"
-            if [ -z "$owner" ]; then
-                [ "$p" = "$found" ] && [ -L "$p" ] && continue # an alternatives link
+            list="${owners[$p]:-}"
+            [ -n "$list" ] || [ "${p#/usr/}" = "$p" ] || list="${owners[/${p#/usr/}]:-}"
+            if [ -z "$list" ]; then
+                [ "$p" = "${found[$i]}" ] && [ -L "$p" ] && continue # an alternatives link
                 echo "set-up check: '$c' ($p) comes from no Debian package: install it with one listed in PACKAGES in scripts/lib.sh" >&2
-                bad=1
-            elif [[ " ${PACKAGES[*]} " != *" $owner "* ]]; then
+                bad=1; continue
+            fi
+            # "pkg:arch, other: /path" for a file that more than one package ships.
+            owner="" ours=""
+            IFS=', ' read -r -a pkgs <<<"$list"
+            for pkg in "${pkgs[@]}"; do
+                pkg="${pkg%%:*}"
+                [ -n "$owner" ] || owner="$pkg"
+                [[ " ${PACKAGES[*]} " == *" $pkg "* ]] && ours=1
+            done
+            if [ -z "$ours" ]; then
                 echo "set-up check: '$c' ($p) comes from the package '$owner', which is not in PACKAGES in scripts/lib.sh: add it" >&2
                 bad=1
             fi
