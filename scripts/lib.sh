@@ -250,43 +250,42 @@ stop_child() {
     CHILD_PID=""
 }
 
-# Starts a private X server (unless use_display is given) and a fresh Wine prefix with one
-# persistent wineserver; stop_wine_env undoes both and is safe to call twice.
+# Starts a private X server and a fresh Wine prefix with one persistent wineserver;
+# stop_wine_env undoes both and is safe to call twice. Only what this made is ever removed or
+# stopped: PRIVATE_PREFIX, not whatever WINEPREFIX names, which may be the user's own.
+PRIVATE_PREFIX=""
+XVFB_PID=""
 start_wine_env() {
     export WINEDEBUG=-all
     # No .NET or Gecko installers, and no debugger that would wait forever on a crash.
     export WINEDLLOVERRIDES="mscoree,mshtml,winedbg.exe=d"
-    export WINEPREFIX
-    WINEPREFIX="$(mktemp -d /tmp/purgebox-wine.XXXXXX)"
-    if [ "${1:-}" != "use_display" ]; then
-        # The server writes its display number once it listens; the files go with the prefix.
-        local fdfile="$WINEPREFIX/xvfb-display" log="$WINEPREFIX/xvfb.log" display=""
-        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >"$log" 2>&1 &
-        XVFB_PID=$!
-        for _ in $(seq 100); do
-            display="$(head -n1 "$fdfile" 2>/dev/null || true)"
-            [ -n "$display" ] && break
-            kill -0 "$XVFB_PID" 2>/dev/null || break
-            sleep 0.1
-        done
-        if [ -z "$display" ]; then
-            echo "error: the private X server (Xvfb) did not start; it said:" >&2
-            sed 's/(EE) *//g; /^[[:space:]]*$/d; s/^/    /' "$log" | tail -n 3 >&2
-            return 1
-        fi
-        export DISPLAY=":$display"
-        rm -f "$fdfile" "$log"
+    PRIVATE_PREFIX="$(mktemp -d /tmp/purgebox-wine.XXXXXX)"
+    export WINEPREFIX="$PRIVATE_PREFIX"
+    # The server writes its display number once it listens; the files go with the prefix.
+    local fdfile="$WINEPREFIX/xvfb-display" log="$WINEPREFIX/xvfb.log" display=""
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >"$log" 2>&1 &
+    XVFB_PID=$!
+    for _ in $(seq 100); do
+        display="$(head -n1 "$fdfile" 2>/dev/null || true)"
+        [ -n "$display" ] && break
+        kill -0 "$XVFB_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    if [ -z "$display" ]; then
+        echo "error: the private X server (Xvfb) did not start; it said:" >&2
+        sed 's/(EE) *//g; /^[[:space:]]*$/d; s/^/    /' "$log" | tail -n 3 >&2
+        return 1
     fi
+    export DISPLAY=":$display"
+    rm -f "$fdfile" "$log"
     wineserver -p
     run_child quietly wineboot -i || true
     # Debian's Wine does not look in its own font folder: Marlett (the caption buttons' symbols)
     # and Tahoma are found only in the prefix's Fonts folder.
     cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
-    if [ "${1:-}" != "use_display" ]; then
-        # No window manager runs on the private server: without this, Wine waits two seconds
-        # for one to acknowledge every window it hides.
-        run_child quietly wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f || true
-    fi
+    # No window manager runs on the private server: without this, Wine waits two seconds for
+    # one to acknowledge every window it hides.
+    run_child quietly wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f || true
     # Start afresh, so that the desktop process (and its tray) reads the settings above. The
     # services and the desktop start here, not under the test runner, whose output pipe they
     # would otherwise hold open.
@@ -301,20 +300,21 @@ start_wine_env() {
 # prefix's file "wineserver", and leaves that directory behind when it ends.
 remove_server_dir() {
     local name
-    name="$(cat "$WINEPREFIX/wineserver" 2>/dev/null || true)"
+    name="$(cat "$PRIVATE_PREFIX/wineserver" 2>/dev/null || true)"
     case "$name" in
     wine-??????) rm -rf "${TMPDIR:-/tmp}/$name" ;;
     esac
 }
 
 stop_wine_env() {
-    if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
-        wineserver -k 2>/dev/null || true
-        wineserver -w 2>/dev/null || true
+    if [ -n "$PRIVATE_PREFIX" ] && [ -d "$PRIVATE_PREFIX" ]; then
+        WINEPREFIX="$PRIVATE_PREFIX" wineserver -k 2>/dev/null || true
+        WINEPREFIX="$PRIVATE_PREFIX" wineserver -w 2>/dev/null || true
         remove_server_dir
-        rm -rf "$WINEPREFIX"
+        rm -rf "$PRIVATE_PREFIX"
     fi
-    if [ -n "${XVFB_PID:-}" ]; then
+    PRIVATE_PREFIX=""
+    if [ -n "$XVFB_PID" ]; then
         kill "$XVFB_PID" 2>/dev/null || true
         wait "$XVFB_PID" 2>/dev/null || true
         XVFB_PID=""
