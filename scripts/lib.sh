@@ -50,6 +50,7 @@ check_readme_links() {
     fi
     # Inline links and pictures, reference definitions and HTML src attributes; nothing inside
     # code blocks or code spans.
+    # shellcheck disable=SC2016 # Markdown's backquotes, not the shell's
     while IFS= read -r link; do
         case "$link" in
         ']('*) target="${link#"]("}"; target="${target%")"}" ;;

@@ -2,6 +2,7 @@
 # Installs what is missing, builds the program for x86_64 and i686 and the tests, and runs
 # every test under Wine in a fresh prefix on a private X server.
 set -euo pipefail
+# shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "$0")/lib.sh"
 handle_exits
 use_utf8_locale force
