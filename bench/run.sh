@@ -3,7 +3,9 @@
 # on fresh data for every measurement, median of BENCH_RUNS runs (default 5). Writes a table,
 # a CSV file and a chart of the folder purge's time against the number of files.
 set -euo pipefail
+# shellcheck source-path=SCRIPTDIR source=../scripts/lib.sh
 source "$(dirname "$0")/../scripts/lib.sh"
+handle_exits
 use_utf8_locale force
 PACKAGES+=(gnuplot-nox)
 
@@ -14,7 +16,6 @@ OUT="${BENCH_OUT:-$BUILD_ROOT/bench}"
 RUNS="${BENCH_RUNS:-5}"
 mkdir -p "$OUT"
 
-trap stop_wine_env EXIT INT TERM
 start_wine_env
 FIX="$WINEPREFIX/drive_c/bench"
 
@@ -31,47 +32,56 @@ repeat() { # repeat SETUP... -- MEASURE...: the median of RUNS measurements
     for _ in $(seq "$RUNS"); do "${setup[@]}" >/dev/null; "${measure[@]}"; done | median
 }
 none() { :; }
+# measure VAR COMMAND...: sets VAR to what COMMAND prints. A trap waits for a command
+# substitution to end, so the command runs as a child the traps can stop.
+a="" b="" c="" d="" k="" m="" p=""
+measure() {
+    local var="$1"; shift
+    run_child "$@" >"$OUT/measure.tmp"
+    printf -v "$var" '%s' "$(<"$OUT/measure.tmp")"
+}
 
 CSV="$OUT/results.csv"
 echo "case,purgebox_ms,reference_ms,ratio" > "$CSV"
 row() { echo "$1,$2,$3,$(awk -v a="$2" -v b="$3" 'BEGIN{ if (b>0) printf "%.2f", a/b; else print "" }')" >> "$CSV"; }
 
 for n in 1000 10000 40000; do
-    p=$(repeat fresh_files "$n" -- bench purge-temp "$FIX/temp")
-    d=$(repeat fresh_files "$n" -- bench del "$FIX/temp")
+    measure p repeat fresh_files "$n" -- bench purge-temp "$FIX/temp"
+    measure d repeat fresh_files "$n" -- bench del "$FIX/temp"
     row "temp_$n" "$p" "$d"
     echo "$n $p $d" >> "$OUT/purge.dat.tmp"
 done
 mv "$OUT/purge.dat.tmp" "$OUT/purge.dat"
 
-a=$(repeat fresh_files 40000 -- bench answer-temp "$FIX/temp")
+measure a repeat fresh_files 40000 -- bench answer-temp "$FIX/temp"
 row answer_temp_40000 "$a" ""
 
-p=$(repeat bench seed-cache 5000 -- bench purge-cache)
-b=$(repeat bench seed-cache 5000 -- bench bare-cache)
+measure p repeat bench seed-cache 5000 -- bench purge-cache
+measure b repeat bench seed-cache 5000 -- bench bare-cache
 row cache_5000 "$p" "$b"
-a=$(repeat bench seed-cache 5000 -- bench answer-cache)
+measure a repeat bench seed-cache 5000 -- bench answer-cache
 row answer_cache_5000 "$a" ""
 
-p=$(repeat bench seed-history 5000 -- bench purge-history)
-b=$(repeat bench seed-history 5000 -- bench bare-history)
+measure p repeat bench seed-history 5000 -- bench purge-history
+measure b repeat bench seed-history 5000 -- bench bare-history
 row history_5000 "$p" "$b"
-a=$(repeat bench seed-history 5000 -- bench answer-history)
+measure a repeat bench seed-history 5000 -- bench answer-history
 row answer_history_5000 "$a" ""
 
-p=$(repeat none -- bench start)
-m=$(repeat none -- bench start-minimal "$BUILD/bench/minimal_window.exe")
+measure p repeat none -- bench start
+measure m repeat none -- bench start-minimal "$BUILD/bench/minimal_window.exe"
 row start_empty "$p" "$m"
 
-bench seed-history 20000 >/dev/null
-p=$(repeat none -- bench start)
+run_child bench seed-history 20000 >/dev/null
+measure p repeat none -- bench start
 row start_history_20000 "$p" ""
 
-c=$(repeat none -- bench closer 1000)
+measure c repeat none -- bench closer 1000
 row closer_1000_windows "$c" ""
 
-fresh_files 40000
-k=$(bench memory "$FIX/temp")
+run_child fresh_files 40000
+measure k bench memory "$FIX/temp"
+rm -f "$OUT/measure.tmp"
 echo "peak_memory_kib,$k,," >> "$CSV"
 
 # The table, with each goal checked.

@@ -37,43 +37,112 @@ use_utf8_locale() {
     fi
 }
 
-# path_owner PATH: the package that installed PATH, or nothing (also for /usr-merged paths
-# that dpkg still records under /bin or /lib).
-path_owner() {
-    local p="$1" owner
-    owner="$(dpkg-query -S "$p" 2>/dev/null | grep -v '^diversion' | head -n1 | cut -d: -f1)"
-    if [ -z "$owner" ] && [ "${p#/usr/}" != "$p" ]; then
-        owner="$(dpkg-query -S "/${p#/usr/}" 2>/dev/null | grep -v '^diversion' | head -n1 | cut -d: -f1)"
+# Fails, naming the file, unless every file that README.md links or shows by a relative path
+# is in the repository: a file left out of a commit, or hidden by .gitignore, is a broken link
+# in every clone and on every page that shows the repository. Without git (a fresh machine has
+# none) the work tree is a clone, and a file in it is one that was committed. Needs only bash,
+# sed and grep, so that it can run before anything is installed.
+check_readme_links() {
+    local readme="$REPO_ROOT/README.md" top="" link target bad=0
+    if command -v git >/dev/null; then
+        top="$(git -C "$REPO_ROOT" rev-parse --show-toplevel 2>/dev/null || true)"
+        [ "$top" = "$(cd "$REPO_ROOT" && pwd -P)" ] || top=""
     fi
-    echo "$owner"
+    # Inline links and pictures, reference definitions and HTML src attributes; nothing inside
+    # code blocks or code spans.
+    # shellcheck disable=SC2016 # Markdown's backquotes, not the shell's
+    while IFS= read -r link; do
+        case "$link" in
+        ']('*) target="${link#"]("}"; target="${target%")"}" ;;
+        src=*) target="${link#src=\"}"; target="${target%\"}" ;;
+        *) target="${link#*]:}" ;;
+        esac
+        target="${target#"${target%%[![:space:]]*}"}"
+        if [ "${target#<}" != "$target" ]; then
+            target="${target#<}"; target="${target%%>*}"
+        else
+            target="${target%%[[:space:]]*}" # a title follows the address
+        fi
+        target="${target%%#*}"; target="${target%%\?*}"
+        target="${target//%20/ }"
+        # An anchor in this page, or another site.
+        [ -z "$target" ] || [[ "$target" =~ ^(//|[a-zA-Z][a-zA-Z0-9+.-]*:) ]] && continue
+        target="${target#/}"; target="${target#./}"
+        if [ -n "$top" ]; then
+            [ -n "$(git -C "$REPO_ROOT" --literal-pathspecs ls-files -- "$target")" ] && continue
+            echo "README check: '$target', which README.md links, is not in the repository: add it with git (is it in .gitignore?)" >&2
+        else
+            [ -e "$REPO_ROOT/$target" ] && continue
+            echo "README check: '$target', which README.md links, is not in the repository" >&2
+        fi
+        bad=1
+    done < <(sed -e '/^ \{0,3\}\(```\|~~~\)/,/^ \{0,3\}\(```\|~~~\)/d' -e 's/`[^`]*`//g' "$readme" |
+        grep -oE '\]\([^)]*\)|^ {0,3}\[[^]]+\]:[[:space:]]*[^[:space:]]+|src="[^"]*"' || true)
+    return "$bad"
 }
 
 # Fails, naming the command and the package, unless everything in SETUP_COMMANDS and
 # SETUP_FILES comes from a package in PACKAGES: what a well-stocked machine happens to have
-# cannot hide a missing install step. Runs after ensure_packages, since before it a fresh
-# machine has none of them.
+# cannot hide a missing install step. Both the name that is called and the file that runs in
+# the end must be ours. dpkg still records some /usr-merged files under /bin or /lib, so each
+# path is also asked for there; all in one look-up, which is what takes the time. Runs after
+# ensure_packages, since before it a fresh machine has none of them.
 check_setup() {
-    local bad=0 c found p owner
+    local bad=0 i c p line
+    local names=() found=() targets=()
+    local -A queries=()
     for c in "${SETUP_COMMANDS[@]}" "${SETUP_FILES[@]}"; do
         if [ "${c#/}" != "$c" ]; then
-            found="$c"; [ -e "$c" ] || found=""
+            p="$c"; [ -e "$c" ] || p=""
         else
-            found="$(command -v "$c" || true)"
+            p="$(command -v "$c" || true)"
         fi
-        if [ -z "$found" ]; then
+        names+=("$c"); found+=("$p"); targets+=("")
+        [ -n "$p" ] || continue
+        targets[-1]="$(readlink -f "$p")"
+        for p in "$p" "${targets[-1]}"; do
+            queries[$p]=1
+            [ "${p#/usr/}" = "$p" ] || queries[/${p#/usr/}]=1
+        done
+    done
+
+    # owners[path]: the packages that installed it, as dpkg-query lists them (without the
+    # diversions it also lists).
+    local -A owners=()
+    if [ ${#queries[@]} -gt 0 ]; then
+        while IFS= read -r line; do
+            case "$line" in "diversion by "* | "local diversion "*) continue ;; esac
+            p="${line#*: }"
+            [ -n "${owners[$p]:-}" ] || owners[$p]="${line%%: *}"
+        done < <(LC_ALL=C dpkg-query -S "${!queries[@]}" 2>/dev/null)
+    fi
+
+    local owner list pkg ours pkgs
+    for i in "${!names[@]}"; do
+        c="${names[$i]}"
+        if [ -z "${found[$i]}" ]; then
             echo "set-up check: '$c' is missing: add the package that provides it to PACKAGES in scripts/lib.sh" >&2
             bad=1; continue
         fi
-        # Both the name that is called and the file that runs in the end must be ours.
-        local paths=("$found")
-        [ "$(readlink -f "$found")" != "$found" ] && paths+=("$(readlink -f "$found")")
+        local paths=("${found[$i]}")
+        [ "${targets[$i]}" = "${found[$i]}" ] || paths+=("${targets[$i]}")
         for p in "${paths[@]}"; do
-            owner="$(path_owner "$p")"
-            if [ -z "$owner" ]; then
-                [ "$p" = "$found" ] && [ -L "$p" ] && continue # an alternatives link
+            list="${owners[$p]:-}"
+            [ -n "$list" ] || [ "${p#/usr/}" = "$p" ] || list="${owners[/${p#/usr/}]:-}"
+            if [ -z "$list" ]; then
+                [ "$p" = "${found[$i]}" ] && [ -L "$p" ] && continue # an alternatives link
                 echo "set-up check: '$c' ($p) comes from no Debian package: install it with one listed in PACKAGES in scripts/lib.sh" >&2
-                bad=1
-            elif [[ " ${PACKAGES[*]} " != *" $owner "* ]]; then
+                bad=1; continue
+            fi
+            # "pkg:arch, other: /path" for a file that more than one package ships.
+            owner="" ours=""
+            IFS=', ' read -r -a pkgs <<<"$list"
+            for pkg in "${pkgs[@]}"; do
+                pkg="${pkg%%:*}"
+                [ -n "$owner" ] || owner="$pkg"
+                [[ " ${PACKAGES[*]} " == *" $pkg "* ]] && ours=1
+            done
+            if [ -z "$ours" ]; then
                 echo "set-up check: '$c' ($p) comes from the package '$owner', which is not in PACKAGES in scripts/lib.sh: add it" >&2
                 bad=1
             fi
@@ -182,43 +251,42 @@ stop_child() {
     CHILD_PID=""
 }
 
-# Starts a private X server (unless use_display is given) and a fresh Wine prefix with one
-# persistent wineserver; stop_wine_env undoes both and is safe to call twice.
+# Starts a private X server and a fresh Wine prefix with one persistent wineserver;
+# stop_wine_env undoes both and is safe to call twice. Only what this made is ever removed or
+# stopped: PRIVATE_PREFIX, not whatever WINEPREFIX names, which may be the user's own.
+PRIVATE_PREFIX=""
+XVFB_PID=""
 start_wine_env() {
     export WINEDEBUG=-all
     # No .NET or Gecko installers, and no debugger that would wait forever on a crash.
     export WINEDLLOVERRIDES="mscoree,mshtml,winedbg.exe=d"
-    export WINEPREFIX
-    WINEPREFIX="$(mktemp -d /tmp/purgebox-wine.XXXXXX)"
-    if [ "${1:-}" != "use_display" ]; then
-        # The server writes its display number once it listens; the files go with the prefix.
-        local fdfile="$WINEPREFIX/xvfb-display" log="$WINEPREFIX/xvfb.log" display=""
-        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >"$log" 2>&1 &
-        XVFB_PID=$!
-        for _ in $(seq 100); do
-            display="$(head -n1 "$fdfile" 2>/dev/null || true)"
-            [ -n "$display" ] && break
-            kill -0 "$XVFB_PID" 2>/dev/null || break
-            sleep 0.1
-        done
-        if [ -z "$display" ]; then
-            echo "error: the private X server (Xvfb) did not start; it said:" >&2
-            sed 's/(EE) *//g; /^[[:space:]]*$/d; s/^/    /' "$log" | tail -n 3 >&2
-            return 1
-        fi
-        export DISPLAY=":$display"
-        rm -f "$fdfile" "$log"
+    PRIVATE_PREFIX="$(mktemp -d /tmp/purgebox-wine.XXXXXX)"
+    export WINEPREFIX="$PRIVATE_PREFIX"
+    # The server writes its display number once it listens; the files go with the prefix.
+    local fdfile="$WINEPREFIX/xvfb-display" log="$WINEPREFIX/xvfb.log" display=""
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >"$log" 2>&1 &
+    XVFB_PID=$!
+    for _ in $(seq 100); do
+        display="$(head -n1 "$fdfile" 2>/dev/null || true)"
+        [ -n "$display" ] && break
+        kill -0 "$XVFB_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    if [ -z "$display" ]; then
+        echo "error: the private X server (Xvfb) did not start; it said:" >&2
+        sed 's/(EE) *//g; /^[[:space:]]*$/d; s/^/    /' "$log" | tail -n 3 >&2
+        return 1
     fi
+    export DISPLAY=":$display"
+    rm -f "$fdfile" "$log"
     wineserver -p
     run_child quietly wineboot -i || true
     # Debian's Wine does not look in its own font folder: Marlett (the caption buttons' symbols)
     # and Tahoma are found only in the prefix's Fonts folder.
     cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
-    if [ "${1:-}" != "use_display" ]; then
-        # No window manager runs on the private server: without this, Wine waits two seconds
-        # for one to acknowledge every window it hides.
-        run_child quietly wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f || true
-    fi
+    # No window manager runs on the private server: without this, Wine waits two seconds for
+    # one to acknowledge every window it hides.
+    run_child quietly wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f || true
     # Start afresh, so that the desktop process (and its tray) reads the settings above. The
     # services and the desktop start here, not under the test runner, whose output pipe they
     # would otherwise hold open.
@@ -233,20 +301,21 @@ start_wine_env() {
 # prefix's file "wineserver", and leaves that directory behind when it ends.
 remove_server_dir() {
     local name
-    name="$(cat "$WINEPREFIX/wineserver" 2>/dev/null || true)"
+    name="$(cat "$PRIVATE_PREFIX/wineserver" 2>/dev/null || true)"
     case "$name" in
     wine-??????) rm -rf "${TMPDIR:-/tmp}/$name" ;;
     esac
 }
 
 stop_wine_env() {
-    if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
-        wineserver -k 2>/dev/null || true
-        wineserver -w 2>/dev/null || true
+    if [ -n "$PRIVATE_PREFIX" ] && [ -d "$PRIVATE_PREFIX" ]; then
+        WINEPREFIX="$PRIVATE_PREFIX" wineserver -k 2>/dev/null || true
+        WINEPREFIX="$PRIVATE_PREFIX" wineserver -w 2>/dev/null || true
         remove_server_dir
-        rm -rf "$WINEPREFIX"
+        rm -rf "$PRIVATE_PREFIX"
     fi
-    if [ -n "${XVFB_PID:-}" ]; then
+    PRIVATE_PREFIX=""
+    if [ -n "$XVFB_PID" ]; then
         kill "$XVFB_PID" 2>/dev/null || true
         wait "$XVFB_PID" 2>/dev/null || true
         XVFB_PID=""

@@ -2,10 +2,12 @@
 # Installs what is missing, builds the program for x86_64 and i686 and the tests, and runs
 # every test under Wine in a fresh prefix on a private X server.
 set -euo pipefail
+# shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "$0")/lib.sh"
 handle_exits
 use_utf8_locale force
 
+check_readme_links
 ensure_packages
 check_setup
 build_arch x86_64 -DPURGEBOX_TESTS=ON
