@@ -248,11 +248,13 @@ DeletionHook SetDeletionHook(DeletionHook hook) {
 }
 
 PurgeTally DeleteAsLogged(const HeldFolder& folder, const std::vector<FolderEntry>& entries,
-                          const std::function<void(size_t)>& log) {
+                          const std::function<void(size_t)>& log,
+                          const std::function<void(size_t)>& logged) {
     Deleter deleter(folder, entries);
     for (size_t i = 0; i < entries.size(); ++i) {
         log(i);
         deleter.Release(i + 1);
+        logged(i);
     }
     deleter.WaitUntilTried(entries.size());
     deleter.Finish();

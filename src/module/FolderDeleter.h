@@ -32,9 +32,10 @@ struct PurgeTally {
     size_t removed = 0, kept = 0; // a file gone before its turn is neither
 };
 
-// Calls log(i) for each entry in order, on this thread, and deletes the entry once its call
-// has returned, in the background. Returns when all are tried.
+// Calls log(i) for each entry in order, on this thread, releases the entry to be deleted in
+// the background once its call has returned, then calls logged(i). Returns when all are tried.
 PurgeTally DeleteAsLogged(const HeldFolder& folder, const std::vector<FolderEntry>& entries,
-                          const std::function<void(size_t)>& log);
+                          const std::function<void(size_t)>& log,
+                          const std::function<void(size_t)>& logged);
 
 } // namespace pb

@@ -8,6 +8,8 @@
 #include "platform/Text.h"
 #include "platform/Waits.h"
 #include <shlobj.h>
+#include <algorithm>
+#include <iterator>
 #include <optional>
 
 namespace pb {
@@ -87,9 +89,11 @@ std::wstring GetSpecialFolder(int csidl) {
 
 std::vector<std::wstring> ListFolderFiles(const std::wstring& folder) {
     std::vector<std::wstring> names;
-    if (const std::optional<HeldFolder> held = HeldFolder::Open(folder))
-        for (FolderEntry& entry : ListFolderEntries(*held))
-            names.push_back(std::move(entry.name));
+    if (const std::optional<HeldFolder> held = HeldFolder::Open(folder)) {
+        std::vector<FolderEntry> entries = ListFolderEntries(*held);
+        std::ranges::transform(entries, std::back_inserter(names),
+                               [](FolderEntry& entry) { return std::move(entry.name); });
+    }
     return names;
 }
 
@@ -122,12 +126,16 @@ void PurgeFolder(const std::wstring& folder, const std::wstring& shown, const Pu
     LogSelection selection;
     PurgeTally tally;
     if (held)
-        tally = DeleteAsLogged(*held, entries, [&](size_t i) {
-            DoEvents();
-            AddLog(L"      " + entries[i].name);
-            selection.Down(1, false);
-            DoEvents();
-        });
+        tally = DeleteAsLogged(
+            *held, entries,
+            [&](size_t i) {
+                DoEvents();
+                AddLog(L"      " + entries[i].name);
+            },
+            [&](size_t) {
+                selection.Down(1, false);
+                DoEvents();
+            });
     AddLog(texts.cleared);
     AddLog(L"     Purgebox removed " + std::to_wstring(tally.removed) + L" files");
     if (tally.kept)
