@@ -6,6 +6,7 @@
 #include "platform/WindowMessages.h"
 #include <commctrl.h>
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 
 namespace pb {
@@ -14,6 +15,27 @@ namespace {
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
+
+// What draws a windowless row; none for a row that is a window of its own.
+std::optional<Graphic::Kind> GraphicKind(ControlRow::Kind kind) {
+    using Kind = ControlRow::Kind;
+    switch (kind) {
+    case Kind::Image:
+        return Graphic::Kind::Image;
+    case Kind::PictureBox:
+        return Graphic::Kind::PictureBox;
+    case Kind::Label:
+        return Graphic::Kind::Label;
+    case Kind::Frame:
+        return Graphic::Kind::Frame;
+    case Kind::Fill:
+        return Graphic::Kind::Fill;
+    case Kind::Line:
+        return Graphic::Kind::Line;
+    default:
+        return std::nullopt;
+    }
+}
 
 LRESULT CALLBACK ButtonFocusWatcher(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
                                     DWORD_PTR) {
@@ -99,6 +121,9 @@ void Form::KeepDesignSize() {
 void Form::CreateControls(std::span<const ControlRow> rows) {
     using Kind = ControlRow::Kind;
     for (const ControlRow& row : rows) {
+        // A row given the wrong kind of member would leave that member empty.
+        if (std::holds_alternative<WindowRef*>(row.control) == GraphicKind(row.kind).has_value())
+            throw std::logic_error("a layout row's member does not fit its kind");
         const DWORD style = (row.visible ? WS_VISIBLE : 0) | row.style;
         HWND made = nullptr;
         std::unique_ptr<Graphic> graphic;
@@ -125,18 +150,14 @@ void Form::CreateControls(std::span<const ControlRow> rows) {
             if ((made = CreateBannerHost(hwnd_, row.rect.ToPixels(), row.id)))
                 AddToTabOrder(made);
             break;
-        default: {
-            static constexpr Graphic::Kind kGraphics[] = {
-                Graphic::Kind::Image, Graphic::Kind::PictureBox, Graphic::Kind::Label,
-                Graphic::Kind::Frame, Graphic::Kind::Fill,       Graphic::Kind::Line};
-            const auto kind = kGraphics[static_cast<int>(row.kind) - static_cast<int>(Kind::Image)];
-            graphic = MakeGraphic(kind, row.id, row.caption, row.rect, row.visible, row.style);
+        default:
+            graphic = MakeGraphic(*GraphicKind(row.kind), row.id, row.caption, row.rect,
+                                  row.visible, row.style);
             if (!row.picture.Empty())
                 graphic->SetPicture(row.picture);
             if (row.kind == Kind::Image)
                 AddBackdropImage(graphic.get());
             break;
-        }
         }
         if (WindowRef* const* window = std::get_if<WindowRef*>(&row.control))
             **window = WindowRef(made);

@@ -87,7 +87,7 @@ UniqueFont LargestThatFits(const wchar_t* face, DWORD quality, int smallest) {
 
 // The face and size chosen: the same for both windows, chosen once at each DPI.
 struct Chosen {
-    int dpi;
+    int dpi; // cppcheck-suppress unusedStructMember ; read where the choice is reused
     LOGFONTW font;
 };
 std::optional<Chosen>& LastChosen() {

@@ -11,8 +11,8 @@ namespace pb {
 
 // One reading of the store, as Refresh makes it.
 struct HistoryCleanser::Reading {
-    std::vector<EntryPtr> entries;
-    bool listed = false; // the enumeration began: its entries replace the list
+    std::vector<EntryPtr> entries; // cppcheck-suppress unusedStructMember ; the list's rows
+    bool listed = false;           // the enumeration began: its entries replace the list
     HRESULT hr = S_OK;
     const char* call = nullptr; // the store call that failed
     std::exception_ptr error;   // anything else that ended the reading on its own thread
