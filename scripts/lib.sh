@@ -6,6 +6,9 @@ BUILD_ROOT="${PURGEBOX_BUILD_DIR:-$REPO_ROOT/build}"
 
 # The system's own tools first, whatever the caller's PATH holds (a pyenv shim, a stand-in
 # convert in /usr/local/bin): what runs is what the package list installs.
+# CALLER_PATH keeps theirs for what should run as the user would run it.
+# shellcheck disable=SC2034 # read by run.sh
+CALLER_PATH="${PATH:-}"
 export PATH="/usr/sbin:/usr/bin:/sbin:/bin${PATH:+:$PATH}"
 
 # Exactly the packages that own what the scripts, CMake and the tests run (see check_setup).
@@ -48,13 +51,13 @@ check_readme_links() {
         top="$(git -C "$REPO_ROOT" rev-parse --show-toplevel 2>/dev/null || true)"
         [ "$top" = "$(cd "$REPO_ROOT" && pwd -P)" ] || top=""
     fi
-    # Inline links and pictures, reference definitions and HTML src attributes; nothing inside
-    # code blocks or code spans.
+    # Inline links and pictures, reference definitions (not footnotes) and HTML src and href
+    # attributes; nothing inside code blocks or code spans.
     # shellcheck disable=SC2016 # Markdown's backquotes, not the shell's
     while IFS= read -r link; do
         case "$link" in
         ']('*) target="${link#"]("}"; target="${target%")"}" ;;
-        src=*) target="${link#src=\"}"; target="${target%\"}" ;;
+        src=* | href=*) target="${link#*=?}"; target="${target%?}" ;;
         *) target="${link#*]:}" ;;
         esac
         target="${target#"${target%%[![:space:]]*}"}"
@@ -64,7 +67,7 @@ check_readme_links() {
             target="${target%%[[:space:]]*}" # a title follows the address
         fi
         target="${target%%#*}"; target="${target%%\?*}"
-        target="${target//%20/ }"
+        target="$(printf '%b' "${target//%/\\x}")" # %XX escapes
         # An anchor in this page, or another site.
         [ -z "$target" ] || [[ "$target" =~ ^(//|[a-zA-Z][a-zA-Z0-9+.-]*:) ]] && continue
         target="${target#/}"; target="${target#./}"
@@ -77,7 +80,7 @@ check_readme_links() {
         fi
         bad=1
     done < <(sed -e '/^ \{0,3\}\(```\|~~~\)/,/^ \{0,3\}\(```\|~~~\)/d' -e 's/`[^`]*`//g' "$readme" |
-        grep -oE '\]\([^)]*\)|^ {0,3}\[[^]]+\]:[[:space:]]*[^[:space:]]+|src="[^"]*"' || true)
+        grep -oE '\]\([^)]*\)|^ {0,3}\[[^]^][^]]*\]:[[:space:]]*[^[:space:]]+|(src|href)=("[^"]*"|'"'[^']*'"')' || true)
     return "$bad"
 }
 

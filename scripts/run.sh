@@ -7,6 +7,8 @@ set -euo pipefail
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "$0")/lib.sh"
 handle_exits
+caller_locale=() # Wine is started on a display with the user's own locale
+for v in LANG LC_ALL; do if [ -n "${!v+x}" ]; then caller_locale+=("$v=${!v}"); fi; done
 # shellcheck disable=SC2119 # no argument: a UTF-8 locale the user has is kept
 use_utf8_locale
 
@@ -22,7 +24,8 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     export WINEPREFIX="${WINEPREFIX:-$HOME/.wine}"
     export WINEDEBUG="${WINEDEBUG--all}"
     echo "Starting Purgebox in the Wine prefix $WINEPREFIX: what it cleans is that prefix's."
-    run_child wine "$EXE"
+    run_child env -u LANG -u LC_ALL "${caller_locale[@]}" PATH="${CALLER_PATH:+$CALLER_PATH:}/usr/bin" \
+        wine "$EXE"
     exit 0
 fi
 
