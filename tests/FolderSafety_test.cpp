@@ -1,0 +1,259 @@
+#include "TempPurge.h"
+#include "module/FolderPurge.h"
+#include "module/RefusedFolders.h"
+#include "module/modMain.h"
+#include "platform/Errors.h"
+#include "platform/Handles.h"
+#include "platform/Pump.h"
+#include <atomic>
+#include <shlobj.h>
+#include <knownfolders.h>
+
+using namespace pbtest;
+
+TEST_F(TempPurge, FileLinksGoAsLinksAndTheirTargetsStay) {
+    ScratchDir outside(L"outside");
+    const std::wstring target = outside.File(L"target.txt");
+    const std::wstring link = dir_.path() + L"\\link.txt";
+    const std::wstring dirLink = dir_.path() + L"\\dirlink";
+    if (!CreateSymbolicLinkW(link.c_str(), target.c_str(), 0))
+        GTEST_SKIP() << "symbolic links unavailable here: " << GetLastError();
+    CreateSymbolicLinkW(dirLink.c_str(), outside.path().c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
+    RunTempStage();
+    EXPECT_FALSE(Exists(link));
+    EXPECT_TRUE(Exists(target));
+}
+
+TEST_F(MainWindowTest, RecentFolderPurgeKeepsHiddenFiles) {
+    const std::wstring recent = pb::GetSpecialFolder(CSIDL_RECENT);
+    ASSERT_FALSE(recent.empty());
+    CreateDirectoryW(recent.c_str(), nullptr);
+    const std::wstring shortcut = recent + L"\\report.doc.lnk";
+    const std::wstring settings = recent + L"\\desktop.ini";
+    CloseHandle(
+        CreateFileW(shortcut.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    CloseHandle(CreateFileW(settings.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_HIDDEN, nullptr));
+    form().Check3.SetValue(1);
+    SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
+    EXPECT_FALSE(Exists(shortcut));
+    EXPECT_TRUE(Exists(settings));
+    const auto lines = LogLines();
+    EXPECT_EQ(lines[2], L"          Windows Recent Files found");
+    EXPECT_EQ(lines[3], L"          " + recent);
+    EXPECT_EQ(lines[lines.size() - 3], L"          Purgebox removed 1 files");
+    DeleteFileW(settings.c_str());
+}
+
+TEST_F(MainWindowTest, UnixLinksStayWithTheirTargetsAlsoWhenTheFolderIsSwappedAfterTheListing) {
+    const std::wstring fixtures = L"C:\\purgebox-fixtures\\";
+    if (!Exists(fixtures + L"links\\a.txt"))
+        GTEST_SKIP() << "the test command makes the links from the Unix side";
+    const std::wstring links = fixtures + L"links", plain = links + L"\\b.txt";
+    CloseHandle(CreateFileW(plain.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    TempDirOverride tmp(links);
+    // Once listed, the folder is swapped for one whose a.txt is a link too, and whose b.txt is
+    // another file, before any file is opened for its deletion: through Windows the held
+    // folder cannot be renamed, so from the Unix side.
+    pb::SetPumpHook([&] {
+        if (SendMessageW(form().File1.hwnd(), LB_GETCOUNT, 0, 0) == 2) {
+            pb::SetPumpHook({});
+            EXPECT_FALSE(MoveFileW(links.c_str(), (fixtures + L"listed").c_str()));
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+            EXPECT_TRUE(
+                RunUnix(L"cd " + UnixPath(fixtures) + L" && mv links listed && mv swap links"));
+        }
+    });
+    form().Check5.SetValue(1);
+    SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
+    pb::SetPumpHook({});
+    EXPECT_TRUE(Exists(fixtures + L"outside\\a.txt"));
+    EXPECT_TRUE(Exists(fixtures + L"links\\b.txt"));  // at a listed path, but not the listed file
+    EXPECT_TRUE(Exists(fixtures + L"listed\\b.txt")); // listed, but no longer at its path
+    const auto lines = LogLines();
+    EXPECT_EQ(lines[lines.size() - 4], L"          Purgebox removed 0 files");
+    EXPECT_EQ(lines[lines.size() - 3], L"          Purgebox could not remove 2 files");
+}
+
+TEST_F(TempPurge, FoldersHoldingTheUsersOwnFilesAreNotPurged) {
+    // As a user of Wine may have it: the temp folder set to the Unix home, as Wine shows it.
+    std::wstring home(MAX_PATH, L'\0');
+    home.resize(GetEnvironmentVariableW(L"WINEHOMEDIR", home.data(), MAX_PATH));
+    if (home.empty())
+        GTEST_SKIP() << "Wine names the Unix home; Windows has none";
+    home.erase(0, 4); // "\??\"
+    const std::wstring canary = home + L"\\purgebox-my-cv.odt";
+    CloseHandle(CreateFileW(canary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    {
+        TempDirOverride over(home);
+        RunTempStage();
+    }
+    EXPECT_TRUE(Exists(canary));
+    DeleteFileW(canary.c_str());
+    EXPECT_EQ(PurgeLines(),
+              (std::vector<std::wstring>{
+                  L"          Windows Temp Directory found", L"          " + Upper(home),
+                  L"          Purgebox will not remove files from this folder"}));
+
+    auto known = [](const KNOWNFOLDERID& id) {
+        PWSTR p = nullptr;
+        EXPECT_EQ(SHGetKnownFolderPath(id, 0, nullptr, &p), S_OK);
+        const std::wstring path = p ? p : L"";
+        CoTaskMemFree(p);
+        return path;
+    };
+    const std::wstring publicDocs = known(FOLDERID_PublicDocuments) + L"\\purgebox-sub";
+    CreateDirectoryW(publicDocs.c_str(), nullptr);
+    const std::wstring refused[] = {L"C:\\",
+                                    L"Z:\\",
+                                    home,
+                                    home.substr(0, home.rfind(L'\\')), // a root, the home, above it
+                                    known(FOLDERID_Windows),
+                                    known(FOLDERID_System),
+                                    known(FOLDERID_ProgramFiles),
+                                    known(FOLDERID_ProgramData),
+                                    known(FOLDERID_Public),
+                                    known(FOLDERID_Profile),
+                                    known(FOLDERID_Profile) + L"\\..", // above the profile
+                                    known(FOLDERID_Favorites),
+                                    known(FOLDERID_Documents) + L"\\.\\",
+                                    publicDocs};
+    for (const std::wstring& path : refused) {
+        CreateDirectoryW(path.c_str(), nullptr);
+        EXPECT_TRUE(pb::HoldsUsersOwnFiles(path)) << testing::PrintToString(path);
+    }
+    RemoveDirectoryW(publicDocs.c_str());
+    // Below a protected folder, not above it.
+    EXPECT_FALSE(pb::HoldsUsersOwnFiles(pb::GetWindowsDir() + L"\\Temp"));
+    EXPECT_FALSE(pb::HoldsUsersOwnFiles(known(FOLDERID_LocalAppData) + L"\\Temp"));
+    EXPECT_FALSE(pb::HoldsUsersOwnFiles(dir_.path()));
+    // The home Wine names counts whether or not the profile's folders lead into it.
+    const std::wstring inner = dir_.path() + L"\\inner";
+    CreateDirectoryW(inner.c_str(), nullptr);
+    SetEnvironmentVariableW(L"WINEHOMEDIR", (L"\\??\\" + inner).c_str());
+    EXPECT_TRUE(pb::HoldsUsersOwnFiles(inner));
+    EXPECT_TRUE(pb::HoldsUsersOwnFiles(dir_.path()));
+    SetEnvironmentVariableW(L"WINEHOMEDIR", (L"\\??\\" + home).c_str());
+    // A drive letter the user gave a folder (one of the home's, say): where it leads cannot be
+    // told. This folder is never removed: Wine goes on naming what lies at its inode P: for a
+    // while, and a later test's file that took the inode would read as P:\.
+    const std::wstring drive = L"C:\\pbtest-drive-p";
+    CreateDirectoryW(drive.c_str(), nullptr);
+    ASSERT_TRUE(RunUnix(L"ln -s " + UnixPath(drive) + L" \"$WINEPREFIX/dosdevices/p:\""));
+    CreateDirectoryW(L"P:\\sub", nullptr);
+    Sleep(1100); // Wine looks at its drives again only once a second
+    EXPECT_TRUE(pb::HoldsUsersOwnFiles(L"P:\\sub"));
+    RunUnix(L"rm \"$WINEPREFIX/dosdevices/p:\"");
+}
+
+TEST_F(TempPurge, WhatOtherLinuxProgramsLeaveStaysWithItsOwner) {
+    // Made from the Unix side, where Wine shows links as plain files: a link to a file in a
+    // sibling folder whose name differs from the temp folder's only in case, a link outside,
+    // a hard link, a pipe and a socket.
+    const std::wstring outside = dir_.File(L"outside.txt", "keep");
+    const std::wstring made = L"cd " + UnixPath(dir_.path()) +
+                              L" && mkdir Twin twin && echo keep > twin/x && ln -s ../twin/x Twin/x"
+                              L" && ln -s ../outside.txt Twin/link.txt && ln outside.txt Twin/hard"
+                              L" && mkfifo Twin/pipe && echo a > Twin/plain.txt && python3 -c "
+                              L"'import socket; socket.socket(socket.AF_UNIX).bind(\"Twin/sock\")'";
+    if (!RunUnix(made))
+        GTEST_SKIP() << "no Unix side to make them from";
+    const std::wstring twin = dir_.path() + L"\\Twin";
+    {
+        TempDirOverride over(twin);
+        RunTempStage();
+    }
+    auto content = [](const std::wstring& path) {
+        char buf[16] = {};
+        DWORD got = 0;
+        const pb::UniqueFile h(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+        ReadFile(h.get(), buf, sizeof buf - 1, &got, nullptr);
+        return std::string(buf, got);
+    };
+    EXPECT_EQ(content(dir_.path() + L"\\twin\\x"), "keep\n");
+    EXPECT_EQ(content(outside), "keep");
+    EXPECT_FALSE(Exists(twin + L"\\plain.txt"));
+    EXPECT_FALSE(Exists(twin + L"\\hard")); // the name only: the other keeps the data
+    EXPECT_TRUE(RunUnix(L"cd " + UnixPath(twin) + L" && test -p pipe && test -S sock"));
+    const auto lines = PurgeLines();
+    EXPECT_EQ(lines[lines.size() - 2], L"          Purgebox removed 2 files");
+    EXPECT_EQ(lines[lines.size() - 1], L"          Purgebox could not remove 4 files");
+}
+
+TEST_F(TempPurge, FilesWithPathsBeyond260CharactersAreCheckedAndRemoved) {
+    std::wstring temp = dir_.path() + L"\\";
+    temp += std::wstring(134 - temp.size(), L't');
+    ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
+    const std::wstring names[] = {L"short.txt", std::wstring(124, L'n'), std::wstring(204, L'm')};
+    for (const std::wstring& n : names)
+        pb::UniqueFile(CreateFileW(pb::LongPath(temp + L"\\" + n).c_str(), GENERIC_WRITE, 0,
+                                   nullptr, CREATE_ALWAYS, 0, nullptr));
+    // A link of as long a name, made on the Unix side, to a file as far down outside.
+    const std::wstring outside =
+        dir_.path() + L"\\" + std::wstring(temp.size() - 1 - dir_.path().size(), L'o');
+    const std::wstring target = pb::LongPath(outside + L"\\" + std::wstring(200, L'l'));
+    ASSERT_TRUE(CreateDirectoryW(outside.c_str(), nullptr));
+    pb::UniqueFile(
+        CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(RunUnix(L"ln -s " + UnixPath(target.substr(4)) + L" " +
+                        UnixPath(temp + L"\\" + std::wstring(200, L'l'))));
+    {
+        TempDirOverride over(temp);
+        RunTempStage();
+    }
+    for (const std::wstring& n : names)
+        EXPECT_FALSE(Exists(pb::LongPath(temp + L"\\" + n))) << n.size();
+    EXPECT_TRUE(Exists(target));
+    const auto lines = PurgeLines();
+    EXPECT_EQ(lines[lines.size() - 2], L"          Purgebox removed 3 files");
+    EXPECT_EQ(lines[lines.size() - 1], L"          Purgebox could not remove 1 files");
+}
+
+TEST_F(TempPurge, AFileCannotBeMovedAwayBetweenItsCheckAndItsDeletion) {
+    // A program saving through a temp file renames it into the user's documents.
+    ScratchDir documents(L"documents");
+    const std::wstring doc = dir_.File(L"doc.tmp"), save = dir_.File(L"save.tmp", "saved");
+    pb::SetDeletionHook([&](pb::DeletionStep step, const std::wstring& name) {
+        if (step != pb::DeletionStep::Delete)
+            return;
+        if (name == L"doc.tmp") {
+            EXPECT_FALSE(MoveFileW(doc.c_str(), (documents.path() + L"\\doc.odt").c_str()));
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+        } else if (name == L"save.tmp") { // the Unix side knows no sharing
+            RunUnix(L"mv " + UnixPath(save) + L" " + UnixPath(documents.path() + L"\\save.odt"));
+        }
+    });
+    RunTempStage();
+    pb::SetDeletionHook({});
+    EXPECT_FALSE(Exists(doc));
+    EXPECT_FALSE(Exists(documents.path() + L"\\doc.odt"));
+    // Moved from the Unix side: kept at its new place, and not counted as removed.
+    EXPECT_TRUE(Exists(documents.path() + L"\\save.odt"));
+    EXPECT_EQ(PurgeLines()[6], L"          Purgebox removed 1 files");
+    EXPECT_EQ(PurgeLines().size(), 7u);
+}
+
+TEST_F(TempPurge, AnErrorOnTheDeletingThreadIsReportedAndLeavesNoIcon) {
+    constexpr int kFiles = 40;
+    for (int i = 0; i < kFiles; ++i)
+        dir_.File(L"f" + std::to_wstring(i) + L".tmp");
+    static std::wstring reported;
+    reported.clear();
+    const pb::FatalHook old = pb::SetFatalHook([](const std::wstring& m) { reported = m; });
+    std::atomic<bool> thrown{false};
+    pb::SetDeletionHook([&](pb::DeletionStep, const std::wstring&) {
+        if (!thrown.exchange(true))
+            throw std::bad_alloc();
+        Sleep(20); // the other thread, meanwhile, takes no more files
+    });
+    pb::MinimizeToTray();
+    form().Check5.SetValue(1);
+    SendMessageW(form().hwnd(), WM_COMMAND, MAKEWPARAM(form().Command1.Id(), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(form().Command1.hwnd()));
+    pb::SetDeletionHook({});
+    pb::SetFatalHook(old);
+    EXPECT_NE(reported.find(L"bad_alloc"), std::wstring::npos) << testing::PrintToString(reported);
+    EXPECT_FALSE(pb::TrayIconShown());
+    EXPECT_GE(pb::ListFolderFiles(dir_.path()).size(), kFiles - 2u);
+}
