@@ -27,7 +27,7 @@ TEST_F(TempPurge, DeletesListedFilesOnlyAndLogsEachOne) {
     const auto lines = PurgeLines();
     ASSERT_EQ(lines.size(), 3u + 5u + 3u);
     EXPECT_EQ(lines[0], L"          Windows Temp Directory found");
-    EXPECT_EQ(lines[1], L"          " + Upper(dir_.path()));
+    EXPECT_EQ(lines[1], L"          " + pb::ToUpper(dir_.path()));
     EXPECT_EQ(lines[2], L"          Removing Files:");
     std::vector<std::wstring> fileLines(lines.begin() + 3, lines.begin() + 8);
     EXPECT_EQ(Sorted(fileLines), Sorted({L"           a.txt", L"           b.log",

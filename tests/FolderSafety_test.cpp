@@ -92,7 +92,7 @@ TEST_F(TempPurge, FoldersHoldingTheUsersOwnFilesAreNotPurged) {
     DeleteFileW(canary.c_str());
     EXPECT_EQ(PurgeLines(),
               (std::vector<std::wstring>{
-                  L"          Windows Temp Directory found", L"          " + Upper(home),
+                  L"          Windows Temp Directory found", L"          " + pb::ToUpper(home),
                   L"          Purgebox will not remove files from this folder"}));
 
     auto known = [](const KNOWNFOLDERID& id) {

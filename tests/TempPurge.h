@@ -1,14 +1,10 @@
 #pragma once
 // The temp-folder stage run through the main window, for the purge's tests.
 #include "TestSupport.h"
+#include "platform/Text.h"
 #include <algorithm>
 
 namespace pbtest {
-
-inline std::wstring Upper(std::wstring s) {
-    CharUpperBuffW(s.data(), static_cast<DWORD>(s.size()));
-    return s;
-}
 
 inline std::vector<std::wstring> Sorted(std::vector<std::wstring> v) {
     std::sort(v.begin(), v.end());
