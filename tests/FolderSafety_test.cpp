@@ -234,6 +234,22 @@ TEST_F(TempPurge, AFileCannotBeMovedAwayBetweenItsCheckAndItsDeletion) {
     EXPECT_EQ(PurgeLines().size(), 7u);
 }
 
+TEST_F(TempPurge, TwoNamesOfOneFileGoBothThoughEachThreadHoldsOne) {
+    // Each thread holds its file without delete sharing, which bars the other name too.
+    const std::wstring one = dir_.File(L"one.txt");
+    ASSERT_TRUE(CreateHardLinkW((dir_.path() + L"\\two.txt").c_str(), one.c_str(), nullptr));
+    std::atomic<bool> first{true};
+    pb::SetDeletionHook([&](pb::DeletionStep step, const std::wstring&) {
+        if (step == pb::DeletionStep::Delete && first.exchange(false))
+            Sleep(300); // the other thread meanwhile opens the other name
+    });
+    RunTempStage();
+    pb::SetDeletionHook({});
+    EXPECT_FALSE(Exists(one));
+    EXPECT_FALSE(Exists(dir_.path() + L"\\two.txt"));
+    EXPECT_EQ(PurgeLines().back(), L"          Purgebox removed 2 files");
+}
+
 TEST_F(TempPurge, AnErrorOnTheDeletingThreadIsReportedAndLeavesNoIcon) {
     constexpr int kFiles = 40;
     for (int i = 0; i < kFiles; ++i)

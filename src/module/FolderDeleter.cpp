@@ -15,6 +15,7 @@ enum class Outcome {
     Removed,
     Kept,
     Gone, // not there any more: neither removed by this purge nor kept
+    Busy, // open elsewhere without delete sharing, perhaps by the other thread
 };
 
 DeletionHook& TheDeletionHook() {
@@ -68,8 +69,12 @@ Outcome DeleteEntry(const HeldFolder& folder, const FolderEntry& entry, const De
     const UniqueFile file(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!file)
-        return GetLastError() == ERROR_FILE_NOT_FOUND ? Outcome::Gone : Outcome::Kept;
+    if (!file) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND      ? Outcome::Gone
+               : error == ERROR_SHARING_VIOLATION ? Outcome::Busy
+                                                  : Outcome::Kept;
+    }
     if (!folder.IsEntry(file.get(), name, entry.id))
         return Outcome::Kept;
     if (hook)
@@ -143,15 +148,21 @@ class Deleter {
     size_t kept() const { return kept_; }
 
   private:
-    class Exclusive {
+    class Holding {
       public:
-        explicit Exclusive(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-        ~Exclusive() { ReleaseSRWLockExclusive(&lock_); }
-        Exclusive(const Exclusive&) = delete;
-        Exclusive& operator=(const Exclusive&) = delete;
+        Holding(SRWLOCK& lock, bool exclusive) : lock_(lock), exclusive_(exclusive) {
+            exclusive_ ? AcquireSRWLockExclusive(&lock_) : AcquireSRWLockShared(&lock_);
+        }
+        ~Holding() { exclusive_ ? ReleaseSRWLockExclusive(&lock_) : ReleaseSRWLockShared(&lock_); }
+        Holding(const Holding&) = delete;
+        Holding& operator=(const Holding&) = delete;
 
       private:
         SRWLOCK& lock_;
+        const bool exclusive_;
+    };
+    struct Exclusive : Holding {
+        explicit Exclusive(SRWLOCK& lock) : Holding(lock, true) {}
     };
 
     // Lets the threads end once the released files are tried, and waits for them while the
@@ -191,7 +202,7 @@ class Deleter {
                         break;
                     i = next_++;
                 }
-                Count(i, DeleteEntry(folder_, entries_[i], hook));
+                Count(i, Delete(entries_[i], hook));
             }
         } catch (...) {
             Exclusive hold(lock_);
@@ -203,6 +214,20 @@ class Deleter {
         }
         if (++exitedCount_ == started_)
             SetEvent(exited_.get());
+    }
+
+    // The other thread may hold the same file by another name (a hard link, or a Unix link
+    // to it) without delete sharing: a file found busy is tried once more while that thread
+    // holds nothing.
+    Outcome Delete(const FolderEntry& entry, const DeletionHook& hook) {
+        {
+            Holding shared(alone_, false);
+            if (const Outcome outcome = DeleteEntry(folder_, entry, hook); outcome != Outcome::Busy)
+                return outcome;
+        }
+        Holding exclusive(alone_, true);
+        const Outcome outcome = DeleteEntry(folder_, entry, hook);
+        return outcome == Outcome::Busy ? Outcome::Kept : outcome;
     }
 
     // `done_` counts the files from the first on that are all tried: with two threads a file
@@ -229,6 +254,7 @@ class Deleter {
     const HeldFolder& folder_;
     const std::vector<FolderEntry>& entries_;
     SRWLOCK lock_ = SRWLOCK_INIT;
+    SRWLOCK alone_ = SRWLOCK_INIT; // held shared while deleting, exclusive for a second try
     CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
     size_t released_ = 0, next_ = 0; // guarded by lock_, as are finished_, tried_ and error_
     bool finished_ = false;
