@@ -122,7 +122,7 @@ class Deleter {
     // The first `count` files are logged and may go.
     void Release(size_t count) {
         {
-            Exclusive hold(lock_);
+            Holding hold(lock_, true);
             released_ = count;
             WakeAllConditionVariable(&changed_);
         }
@@ -161,15 +161,12 @@ class Deleter {
         SRWLOCK& lock_;
         const bool exclusive_;
     };
-    struct Exclusive : Holding {
-        explicit Exclusive(SRWLOCK& lock) : Holding(lock, true) {}
-    };
 
     // Lets the threads end once the released files are tried, and waits for them while the
     // window answers other programs.
     void Stop() {
         {
-            Exclusive hold(lock_);
+            Holding hold(lock_, true);
             finished_ = true;
             WakeAllConditionVariable(&changed_);
         }
@@ -195,7 +192,7 @@ class Deleter {
             for (;;) {
                 size_t i;
                 {
-                    Exclusive hold(lock_);
+                    Holding hold(lock_, true);
                     while (next_ >= released_ && !finished_ && !failed_)
                         SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
                     if (next_ >= released_ || failed_)
@@ -205,7 +202,7 @@ class Deleter {
                 Count(i, Delete(entries_[i], hook));
             }
         } catch (...) {
-            Exclusive hold(lock_);
+            Holding hold(lock_, true);
             if (!failed_)
                 error_ = std::current_exception();
             failed_ = true; // the other thread takes no more files either
@@ -239,7 +236,7 @@ class Deleter {
             ++kept_;
         size_t done;
         {
-            Exclusive hold(lock_);
+            Holding hold(lock_, true);
             tried_[i] = true;
             done = done_;
             while (done < tried_.size() && tried_[done])
