@@ -15,11 +15,11 @@ export PATH="/usr/sbin:/usr/bin:/sbin:/bin${PATH:+:$PATH}"
 PACKAGES=(cmake make python3-minimal python3.11-minimal
           gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-          wine wine64 libwine xvfb x11-utils x11-apps imagemagick-6.q16 googletest fonts-comic-neue fonts-wine
+          wine wine64 libwine xvfb openbox x11-utils x11-apps imagemagick-6.q16 googletest fonts-comic-neue fonts-wine
           fonts-liberation fonts-dejavu-core fonts-dejavu-extra)
 
 # What the scripts, CMake and the tests run, and the packaged files they read.
-SETUP_COMMANDS=(wine wineserver wineboot Xvfb xdpyinfo xwininfo xwd convert cmake ctest make
+SETUP_COMMANDS=(wine wineserver wineboot Xvfb openbox xprop xdpyinfo xwininfo xwd convert cmake ctest make
                 python3 x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix
                 x86_64-w64-mingw32-windres i686-w64-mingw32-gcc-posix i686-w64-mingw32-g++-posix
                 i686-w64-mingw32-windres)
@@ -254,11 +254,12 @@ stop_child() {
     CHILD_PID=""
 }
 
-# Starts a private X server and a fresh Wine prefix with one persistent wineserver;
-# stop_wine_env undoes both and is safe to call twice. Only what this made is ever removed or
+# Starts a private X server with a window manager, as every desktop has, and a fresh Wine prefix
+# with one persistent wineserver; stop_wine_env undoes them and is safe to call twice. Only what this made is ever removed or
 # stopped: PRIVATE_PREFIX, not whatever WINEPREFIX names, which may be the user's own.
 PRIVATE_PREFIX=""
 XVFB_PID=""
+WM_PID=""
 start_wine_env() {
     export WINEDEBUG=-all
     # No .NET or Gecko installers, and no debugger that would wait forever on a crash.
@@ -282,22 +283,36 @@ start_wine_env() {
     fi
     export DISPLAY=":$display"
     rm -f "$fdfile" "$log"
+    start_window_manager
     wineserver -p
     run_child quietly wineboot -i || true
     # Debian's Wine does not look in its own font folder: Marlett (the caption buttons' symbols)
     # and Tahoma are found only in the prefix's Fonts folder.
     cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
-    # No window manager runs on the private server: without this, Wine waits two seconds for
-    # one to acknowledge every window it hides.
-    run_child quietly wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f || true
-    # Start afresh, so that the desktop process (and its tray) reads the settings above. The
-    # services and the desktop start here, not under the test runner, whose output pipe they
-    # would otherwise hold open.
+    # Start afresh, so that the desktop process finds the fonts above. The services and the
+    # desktop start here, not under the test runner, whose output pipe they would otherwise
+    # hold open.
     wineserver -k 2>/dev/null || true
     run_child wineserver -w
     remove_server_dir
     wineserver -p
     run_child quietly wineboot -r || true
+}
+
+# Without a window manager Wine waits up to two seconds for one whenever a window leaves the
+# screen, and activation and stacking are not what users meet. Ready once it names itself on the
+# root window.
+start_window_manager() {
+    openbox --sm-disable >"$PRIVATE_PREFIX/openbox.log" 2>&1 &
+    WM_PID=$!
+    for _ in $(seq 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+        kill -0 "$WM_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    echo "error: the window manager (openbox) did not start; it said:" >&2
+    sed 's/^/    /' "$PRIVATE_PREFIX/openbox.log" | tail -n 3 >&2
+    return 1
 }
 
 # Debian's wineserver keeps its socket in a directory of its own under TMPDIR, named in the
@@ -318,6 +333,11 @@ stop_wine_env() {
         rm -rf "$PRIVATE_PREFIX"
     fi
     PRIVATE_PREFIX=""
+    if [ -n "$WM_PID" ]; then
+        kill "$WM_PID" 2>/dev/null || true
+        wait "$WM_PID" 2>/dev/null || true
+        WM_PID=""
+    fi
     if [ -n "$XVFB_PID" ]; then
         kill "$XVFB_PID" 2>/dev/null || true
         wait "$XVFB_PID" 2>/dev/null || true
