@@ -345,6 +345,13 @@ bool FrmMain::StartsSomething(UINT msg, WPARAM wp) const {
 }
 
 LRESULT FrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == kMsgChildMouseMove && static_cast<int>(wp) == idPicture1 && MessageBoxUp()) {
+        // As a taskbar button does for a window with a modal box.
+        const UINT mouse = LOWORD(lp);
+        if (mouse == WM_LBUTTONDOWN || mouse == WM_RBUTTONDOWN || mouse == WM_LBUTTONDBLCLK)
+            BringMessageBoxToFront();
+        return 0;
+    }
     if (StartsSomething(msg, wp) && HoldForPumpingPoint(hwnd_, msg, wp, lp))
         return 0; // a task works: this comes at the run's next pumping point
     if (taskbarCreated_ && msg == taskbarCreated_) {

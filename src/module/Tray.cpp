@@ -1,5 +1,6 @@
 #include "forms/frmMain.h"
 #include "module/modMain.h"
+#include "platform/HeldMessages.h"
 #include <cstddef>
 #include <cstring>
 #include <utility>
@@ -24,6 +25,8 @@ std::function<void()>& EndHandler() {
 } // namespace
 
 void MinimizeToTray() {
+    if (ProgramEnding())
+        return; // the icon was removed for good
     const FrmMain& form = MainForm();
     gTrayIcon.cbSize = NOTIFYICONDATAA_V1_SIZE;
     gTrayIcon.hWnd = form.Picture1->hwnd();

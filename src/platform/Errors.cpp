@@ -1,4 +1,5 @@
 #include "platform/Errors.h"
+#include "platform/HeldMessages.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 #include <cstdio>
@@ -17,6 +18,9 @@ std::string Describe(HRESULT hr, const std::string& where) {
 }
 
 void Fatal(const std::wstring& message) {
+    // Whatever the box's loop meets (a click queued before it, a tray callback) starts nothing
+    // and puts no icon back.
+    const EndingAfterError ending;
     if (gFatalCleanup)
         gFatalCleanup();
     if (gFatalHook) {

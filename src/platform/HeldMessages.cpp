@@ -24,6 +24,7 @@ struct Hold {
     int holding = 0;
     std::deque<HeldMessage> messages;
     WPARAM numbered = 0;
+    bool ending = false;
 };
 Hold& TheHold() {
     static Hold hold;
@@ -60,6 +61,8 @@ HWND PlaceKeeper() {
 
 bool HoldForPumpingPoint(void* hwnd, unsigned msg, std::uintptr_t wp, std::intptr_t lp) {
     Hold& hold = TheHold();
+    if (hold.ending)
+        return true; // dropped
     if (hold.holding == 0)
         return false;
     const WPARAM number = ++hold.numbered;
@@ -73,7 +76,8 @@ bool HoldForPumpingPoint(void* hwnd, unsigned msg, std::uintptr_t wp, std::intpt
 
 void HandleDueMessages() {
     Hold& hold = TheHold();
-    while (hold.holding == 0 && !hold.messages.empty() && hold.messages.front().due) {
+    while (!hold.ending && hold.holding == 0 && !hold.messages.empty() &&
+           hold.messages.front().due) {
         const HeldMessage m = hold.messages.front();
         hold.messages.pop_front();
         if (IsWindow(m.hwnd))
@@ -86,6 +90,14 @@ TaskInProgress::TaskInProgress() {
 }
 TaskInProgress::~TaskInProgress() {
     --TheHold().holding;
+}
+
+EndingAfterError::EndingAfterError() : saved_(std::exchange(TheHold().ending, true)) {}
+EndingAfterError::~EndingAfterError() {
+    TheHold().ending = saved_;
+}
+bool ProgramEnding() {
+    return TheHold().ending;
 }
 
 PumpingPoint::PumpingPoint() : saved_(std::exchange(TheHold().holding, 0)) {}

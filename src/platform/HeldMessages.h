@@ -39,4 +39,18 @@ class PumpingPoint {
 // order they came.
 void HandleDueMessages();
 
+// For the life of this object the program is ending after an error: nothing starts any more,
+// neither what was held nor what comes, whatever the error's box or a wait handles meanwhile.
+class EndingAfterError {
+  public:
+    EndingAfterError();
+    ~EndingAfterError();
+    EndingAfterError(const EndingAfterError&) = delete;
+    EndingAfterError& operator=(const EndingAfterError&) = delete;
+
+  private:
+    bool saved_;
+};
+bool ProgramEnding();
+
 } // namespace pb

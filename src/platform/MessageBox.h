@@ -9,6 +9,8 @@ namespace pb {
 using MessageBoxHandler =
     std::function<int(const std::wstring& text, const std::wstring& title, UINT flags)>;
 
+// A modal box on the window's thread. It is no pumping point: what would start something
+// (a click's command, a menu, a close) waits until after it, as during a task.
 int ShowMessage(const std::wstring& text, const std::wstring& title, UINT flags);
 
 // Replaces the handler; returns the previous one. An empty handler restores the
@@ -18,5 +20,10 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 // The window that owns the program's message boxes (the main window once it
 // exists).
 void SetMessageBoxOwner(HWND owner);
+
+// While a box of ours is up, a click on the tray icon brings it to the front, as a taskbar
+// button does for a window with a modal box, and starts nothing.
+bool MessageBoxUp();
+void BringMessageBoxToFront();
 
 } // namespace pb
