@@ -189,7 +189,11 @@ std::wstring App::AnswerMessageBox(DWORD timeoutMs, DWORD readMs) const {
         if (wcscmp(cls, L"Static") == 0 && t.size() > text.size())
             text = t;
     }
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    // Closed with its button, as a person closes it.
+    if (const HWND ok = GetDlgItem(box, IDOK))
+        PostMessageW(ok, BM_CLICK, 0, 0);
+    else
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
     for (int i = 0; i < 500 && IsWindow(box); ++i)
         PumpFor(10);
     return text;
