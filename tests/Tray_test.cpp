@@ -315,3 +315,140 @@ TEST_F(Tray, ARightClickDuringATaskOpensTheMenuOnlyAtTheRunsNextPumpingPoint) {
     EXPECT_EQ(shown, (std::vector<Shown>{{1, true, false}, {2, true, false}, {3, true, true}}));
     EXPECT_EQ(Messages().size(), 1u); // the run's own box: no other run began inside it
 }
+
+namespace {
+// A cache whose search fails once the icon has been right-clicked: the task shows its error box.
+HANDLE WINAPI FailAfterAClick(LPCSTR, LPINTERNET_CACHE_ENTRY_INFOA, LPDWORD) {
+    ShellRightClick();
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+}
+
+// A box of this process's, once it is up.
+HWND WaitForOwnBox() {
+    for (int i = 0; i < 1000; ++i) {
+        struct Found {
+            HWND box = nullptr;
+        } found;
+        EnumWindows(
+            [](HWND h, LPARAM lp) -> BOOL {
+                DWORD pid = 0;
+                GetWindowThreadProcessId(h, &pid);
+                wchar_t cls[8] = {};
+                GetClassNameW(h, cls, 8);
+                if (pid == GetCurrentProcessId() && IsWindowVisible(h) &&
+                    wcscmp(cls, L"#32770") == 0) {
+                    reinterpret_cast<Found*>(lp)->box = h;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        if (found.box)
+            return found.box;
+        Sleep(10);
+    }
+    return nullptr;
+}
+} // namespace
+
+TEST_F(Tray, AClickHeldFromBeforeAnErrorBoxOpensTheMenuOnlyAtTheNextPumpingPointAfterIt) {
+    gTrayWindow = form().Picture1->hwnd();
+    gMainWindow = form().hwnd();
+    const pb::CacheApi cache{nullptr,      nullptr,      nullptr,     &FailAfterAClick,
+                             &NoNextEntry, &DeleteEntry, &CloseSearch};
+    struct MenuAt {
+        int pumpingPoint;
+        bool afterTheErrorBox;
+    };
+    std::vector<MenuAt> shown;
+    std::atomic<int> menus{0};
+    int pumpingPoints = 0;
+    std::atomic<bool> errorBoxClosed{false};
+    pb::SetPumpHook([&] { ++pumpingPoints; });
+    pb::FrmMain::SetPopupHandler([&](HMENU) {
+        ++menus;
+        shown.push_back({pumpingPoints, errorBoxClosed});
+        return 0u;
+    });
+    // A person reads the error box, right-clicks the icon meanwhile and presses OK; then the
+    // same with the completion box.
+    std::vector<int> menusWhileUp; // after the click on the icon, for each box
+    std::thread person([&] {
+        for (int box = 0; box < 2; ++box) {
+            const HWND h = WaitForOwnBox();
+            if (!h)
+                return;
+            ShellRightClick();
+            menusWhileUp.push_back(menus);
+            errorBoxClosed = true;
+            PostMessageW(GetDlgItem(h, IDOK), BM_CLICK, 0, 0);
+            for (int i = 0; i < 500 && IsWindow(h); ++i)
+                Sleep(10);
+        }
+    });
+    const pb::MessageBoxHandler recording = pb::SetMessageBoxHandler({});
+    pb::SetCacheApi(&cache);
+    form().Check1.SetValue(1);
+    SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
+    person.join();
+    pb::SetCacheApi(nullptr);
+    pb::SetMessageBoxHandler(recording);
+    Pump();
+
+    // The click from before the error box opened the menu at the run's first pumping point,
+    // after the box; the ones made while a box was up opened none.
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].pumpingPoint, 1);
+    EXPECT_TRUE(shown[0].afterTheErrorBox);
+    EXPECT_EQ(menusWhileUp, (std::vector<int>{0, 1}));
+}
+
+namespace {
+// During the cache task "&Close" is clicked and the icon right-clicked; the run then fails.
+HWND gCloseButton;
+HANDLE WINAPI ClicksThenEmpty(LPCSTR, LPINTERNET_CACHE_ENTRY_INFOA, LPDWORD) {
+    PostMessageW(gCloseButton, BM_CLICK, 0, 0);
+    ShellRightClick();
+    SetLastError(ERROR_NO_MORE_ITEMS);
+    return nullptr;
+}
+int gMenusUnderTheErrorBox = 0;
+} // namespace
+
+TEST_F(Tray, TheFatalErrorsBoxStartsNothingAndPutsNoIconBack) {
+    gTrayWindow = form().Picture1->hwnd();
+    gMainWindow = form().hwnd();
+    gCloseButton = form().Command3.hwnd();
+    gMenusUnderTheErrorBox = 0;
+    const pb::CacheApi cache{nullptr,      nullptr,      nullptr,     &ClicksThenEmpty,
+                             &NoNextEntry, &DeleteEntry, &CloseSearch};
+    pb::FrmMain::SetPopupHandler([](HMENU) {
+        ++gMenusUnderTheErrorBox;
+        return 0u;
+    });
+    // The error's box: its loop handles whatever is queued, as a box's loop does.
+    const pb::FatalHook usual = pb::SetFatalHook([](const std::wstring&) {
+        for (int i = 0; i < 20; ++i) {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+            Sleep(5);
+        }
+    });
+    pb::SetPumpHook([] { throw std::runtime_error("the store failed"); });
+    pb::SetCacheApi(&cache);
+    form().Check1.SetValue(1);
+    SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
+    pb::SetCacheApi(nullptr);
+    pb::SetPumpHook({});
+    pb::SetFatalHook(usual);
+    Pump();
+
+    EXPECT_EQ(gMenusUnderTheErrorBox, 0);
+    EXPECT_TRUE(OnScreen()); // "&Close" did not run
+    EXPECT_FALSE(IconPresent());
+    EXPECT_TRUE(pb::gQuitOnUnload);
+}

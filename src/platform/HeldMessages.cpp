@@ -76,8 +76,9 @@ bool HoldForPumpingPoint(void* hwnd, unsigned msg, std::uintptr_t wp, std::intpt
 
 void HandleDueMessages() {
     Hold& hold = TheHold();
-    while (!hold.ending && hold.holding == 0 && !hold.messages.empty() &&
-           hold.messages.front().due) {
+    if (hold.ending)
+        hold.messages.clear();
+    while (hold.holding == 0 && !hold.messages.empty() && hold.messages.front().due) {
         const HeldMessage m = hold.messages.front();
         hold.messages.pop_front();
         if (IsWindow(m.hwnd))
