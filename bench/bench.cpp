@@ -5,12 +5,10 @@
 #include <psapi.h>
 #include <wininet.h>
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -18,36 +16,6 @@ using Clock = std::chrono::steady_clock;
 double Ms(Clock::time_point since) {
     return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
 }
-
-// Another program asking the window something every 2 ms, as accessibility tools do; keeps
-// the longest time it took to answer.
-class AnswerProbe {
-  public:
-    explicit AnswerProbe(HWND window)
-        : thread_([this, window] {
-              while (!stop_) {
-                  const auto asked = Clock::now();
-                  DWORD_PTR ignored;
-                  SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored);
-                  longest_ = std::max(longest_.load(), Ms(asked));
-                  Sleep(2);
-              }
-          }) {}
-    ~AnswerProbe() { Stop(); }
-    AnswerProbe(const AnswerProbe&) = delete;
-    AnswerProbe& operator=(const AnswerProbe&) = delete;
-    double Stop() {
-        stop_ = true;
-        if (thread_.joinable())
-            thread_.join();
-        return longest_;
-    }
-
-  private:
-    std::atomic<bool> stop_{false};
-    std::atomic<double> longest_{0};
-    std::thread thread_;
-};
 
 // A person reads the completion box for about this long before closing it.
 constexpr DWORD kReadingMs = 2000;
@@ -59,7 +27,7 @@ double TimeRun(const wchar_t* box, SIZE_T* peakKiB = nullptr, double* longestAns
     e2e::App app;
     app.Click(app.Control(box));
     app.Sync();
-    std::optional<AnswerProbe> probe;
+    std::optional<e2e::AnswerProbe> probe;
     if (longestAnswerMs)
         probe.emplace(app.main());
     const auto start = Clock::now();
@@ -67,8 +35,10 @@ double TimeRun(const wchar_t* box, SIZE_T* peakKiB = nullptr, double* longestAns
     const std::wstring message =
         app.AnswerMessageBox(30 * 60 * 1000, longestAnswerMs ? kReadingMs : 0);
     const double ms = Ms(start);
-    if (probe)
+    if (probe) {
+        app.Sync(); // the box's closing included
         *longestAnswerMs = probe->Stop();
+    }
     if (message != L"Purgebox completed!")
         return -1;
     if (peakKiB) {

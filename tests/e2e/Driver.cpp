@@ -1,6 +1,7 @@
 #include "Driver.h"
 #include <shlobj.h>
 #include <algorithm>
+#include <chrono>
 #include <stdexcept>
 
 namespace e2e {
@@ -79,6 +80,27 @@ HWND WaitForWindow(DWORD pid, const wchar_t* cls, const wchar_t* title, DWORD ti
             return s.found;
         PumpFor(20);
     }
+}
+
+AnswerProbe::AnswerProbe(HWND window)
+    : thread_([this, window] {
+          using Clock = std::chrono::steady_clock;
+          while (!stop_) {
+              const auto asked = Clock::now();
+              DWORD_PTR ignored;
+              SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored);
+              const double ms =
+                  std::chrono::duration<double, std::milli>(Clock::now() - asked).count();
+              longest_ = std::max(longest_.load(), ms);
+              Sleep(2);
+          }
+      }) {}
+
+double AnswerProbe::Stop() {
+    stop_ = true;
+    if (thread_.joinable())
+        thread_.join();
+    return longest_;
 }
 
 App::App() {

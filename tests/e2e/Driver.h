@@ -3,7 +3,9 @@
 // controls by their texts, moves the pointer, clicks, answers message boxes and picks tray
 // menu items, and reads the screen back as an accessibility tool would.
 #include <windows.h>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace e2e {
@@ -20,6 +22,23 @@ void PumpFor(DWORD ms);
 // A visible top-level window of this process and class (and title, unless null), once it is
 // there; null if it did not come within the time.
 HWND WaitForWindow(DWORD pid, const wchar_t* cls, const wchar_t* title, DWORD timeoutMs);
+
+// Another program asking the window something every 2 ms, as accessibility tools do; keeps the
+// longest time the window took to answer.
+class AnswerProbe {
+  public:
+    explicit AnswerProbe(HWND window);
+    ~AnswerProbe() { Stop(); }
+    AnswerProbe(const AnswerProbe&) = delete;
+    AnswerProbe& operator=(const AnswerProbe&) = delete;
+    // Stops asking; the longest answer in milliseconds.
+    double Stop();
+
+  private:
+    std::atomic<bool> stop_{false};
+    std::atomic<double> longest_{0};
+    std::thread thread_;
+};
 
 class App {
   public:
