@@ -185,9 +185,22 @@ build_arch() {
 # server. The package install is left to finish: dpkg cut off halfway is worse.
 CHILD_PID=""
 handle_exits() {
+    take_interrupts
     trap on_exit EXIT
     trap 'on_signal INT 130' INT
     trap 'on_signal TERM 143' TERM
+}
+
+# A script started in the background by another script begins with INT ignored, and bash can
+# then neither trap nor reset it: a Ctrl+C in the terminal would stop the child in front and
+# leave the rest running. Such a command starts again with INT as a terminal gives it.
+take_interrupts() {
+    local ignored
+    ignored="$(sed -n 's/^SigIgn:[[:space:]]*//p' "/proc/$$/status" 2>/dev/null || true)"
+    [ -n "$ignored" ] && (((16#$ignored >> 1) & 1)) || return 0
+    [ -z "${PURGEBOX_INT_RESTORED:-}" ] || return 0
+    export PURGEBOX_INT_RESTORED=1
+    exec env --default-signal=INT PATH="$CALLER_PATH" "$BASH" "$0" # none takes arguments
 }
 
 on_signal() {
