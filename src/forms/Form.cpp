@@ -1,7 +1,6 @@
 #include "forms/Form.h"
 #include "forms/Banner.h"
 #include "forms/FormFont.h"
-#include "platform/HeldMessages.h"
 #include "forms/KeyboardNavigation.h"
 #include "platform/WindowMessages.h"
 #include <commctrl.h>
@@ -55,7 +54,7 @@ LRESULT CALLBACK ButtonFocusWatcher(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, U
 // here: under Wine every message to a subclassed control costs a round trip to the server.)
 LRESULT CALLBACK TextBoxProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
                                   DWORD_PTR readOnly) {
-    if (msg == WM_CONTEXTMENU && HoldForPumpingPoint(hwnd, msg, wp, lp))
+    if (HeldUntilPumpingPoint(hwnd, msg, wp, lp))
         return 0;
     if (msg == WM_GETDLGCODE && readOnly)
         return DefSubclassProc(hwnd, msg, wp, lp) & ~(DLGC_WANTALLKEYS | DLGC_WANTMESSAGE);
@@ -273,8 +272,6 @@ bool Form::StartsSomething(UINT msg, WPARAM) const {
 }
 
 LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    if (StartsSomething(msg, wp) && HoldForPumpingPoint(hwnd_, msg, wp, lp))
-        return 0; // a task works: this comes at the run's next pumping point
     switch (msg) {
     case kMsgTabKey:
         return MoveFocusByTab(*reinterpret_cast<const MSG*>(lp));

@@ -32,9 +32,9 @@ class Form : public Window, public Backdrop {
     // Pictures that lie under transparent controls.
     void AddBackdropImage(const Graphic* image) { backdropImages_.push_back(image); }
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
-    // What opens a menu or a box, starts a run or ends the program: clicks and picks, closing,
-    // the system menu. Asking and painting are not among them.
-    virtual bool StartsSomething(UINT msg, WPARAM wp) const;
+    // Clicks and picks, closing, the system menu, a control's own menu. Asking and painting are
+    // not among them.
+    bool StartsSomething(UINT msg, WPARAM wp) const override;
     HICON BigIcon() const { return icon_.get(); }
     // The push button that Enter presses while the focus is on no other push button, as in a
     // dialog (0: none, and Enter then presses only a focused button).

@@ -1,5 +1,6 @@
 #include "forms/Window.h"
 #include "platform/Errors.h"
+#include "platform/HeldMessages.h"
 #include "platform/WindowMessages.h"
 #include <commctrl.h>
 #include <vector>
@@ -54,6 +55,16 @@ LRESULT Window::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(hwnd_, msg, wp, lp);
 }
 
+bool Window::StartsSomething(UINT, WPARAM) const {
+    return false;
+}
+
+bool HeldUntilPumpingPoint(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    const HWND top = GetAncestor(hwnd, GA_ROOT);
+    const auto* form = reinterpret_cast<const Window*>(GetWindowLongPtrW(top, GWLP_USERDATA));
+    return form && form->StartsSomething(msg, wp) && HoldForPumpingPoint(hwnd, msg, wp, lp);
+}
+
 LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
         auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
@@ -65,6 +76,8 @@ LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (!self)
         return DefWindowProcW(hwnd, msg, wp, lp);
     try {
+        if (HeldUntilPumpingPoint(hwnd, msg, wp, lp))
+            return 0; // a task works: this comes at the run's next pumping point
         const LRESULT r = self->HandleMessage(msg, wp, lp);
         if (msg == WM_NCDESTROY) {
             SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);

@@ -37,10 +37,20 @@ class Window : public WindowRef {
     void CreateWindowFor(const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle,
                          const RECT& rc, HWND parent, int id);
     virtual LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+    // What opens a menu or a box, starts a run or ends the program, sent to this window or to
+    // one of its controls: such a message waits for a task's next pumping point. Asked of the
+    // top-level window, before any handler, by the one procedure and the text box's.
+    virtual bool StartsSomething(UINT msg, WPARAM wp) const;
+
+    friend bool HeldUntilPumpingPoint(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
   private:
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 };
+
+// The one gate: true when this message, to one of the program's windows or controls, would start
+// something while a task works, and is held for the task's next pumping point instead.
+bool HeldUntilPumpingPoint(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 // Creates a standard control as a child; its position comes in pixels.
 HWND CreateChildControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,

@@ -236,8 +236,13 @@ void FrmMain::Image9_MouseMove() {
 
 void FrmMain::Picture1_MouseMove(LPARAM trayMessage) {
     // The icon's own mouse message comes in the low word: read it as such, at any DPI.
-    if (LOWORD(trayMessage) == WM_RBUTTONDOWN)
+    const UINT mouse = LOWORD(trayMessage);
+    if (MessageBoxUp()) { // as a taskbar button does for a window with a modal box
+        if (mouse == WM_LBUTTONDOWN || mouse == WM_RBUTTONDOWN || mouse == WM_LBUTTONDBLCLK)
+            BringMessageBoxToFront();
+    } else if (mouse == WM_RBUTTONDOWN) {
         ShowTrayMenu();
+    }
 }
 
 void FrmMain::ShowTrayMenu() {
@@ -339,21 +344,14 @@ void FrmMain::OnChildMouseMove(int id, LPARAM lp) {
 }
 
 bool FrmMain::StartsSomething(UINT msg, WPARAM wp) const {
-    // The tray icon's callback too: it opens the menu.
-    return Form::StartsSomething(msg, wp) ||
-           (msg == kMsgChildMouseMove && static_cast<int>(wp) == idPicture1);
+    // The tray icon's callback too: it opens the menu, but while a box is up it only brings
+    // the box to the front.
+    if (msg == kMsgChildMouseMove && static_cast<int>(wp) == idPicture1)
+        return !MessageBoxUp();
+    return Form::StartsSomething(msg, wp);
 }
 
 LRESULT FrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == kMsgChildMouseMove && static_cast<int>(wp) == idPicture1 && MessageBoxUp()) {
-        // As a taskbar button does for a window with a modal box.
-        const UINT mouse = LOWORD(lp);
-        if (mouse == WM_LBUTTONDOWN || mouse == WM_RBUTTONDOWN || mouse == WM_LBUTTONDBLCLK)
-            BringMessageBoxToFront();
-        return 0;
-    }
-    if (StartsSomething(msg, wp) && HoldForPumpingPoint(hwnd_, msg, wp, lp))
-        return 0; // a task works: this comes at the run's next pumping point
     if (taskbarCreated_ && msg == taskbarCreated_) {
         RestoreTrayIcon(); // the shell restarted: without the icon the hidden window is lost
         return 0;

@@ -1,5 +1,16 @@
 #pragma once
 // Messages that would start something, held while a task works until its next pumping point.
+//
+// How a held message travels. While a task works (TaskInProgress, a wait for other work, a
+// message box) the window's thread still answers what is sent to it, and so may be handed a
+// click's command, a tray callback or a close. The one gate (HeldUntilPumpingPoint, asked by the
+// window procedure before any handler) asks the form whether the message starts something; if
+// so, HoldForPumpingPoint keeps a copy and posts a numbered mark to a message-only window, the
+// place keeper: the mark takes the message's place among the posted messages. Posted messages
+// are taken only at a pumping point (or in a box's loop, which only notes the mark as due). At
+// the next pumping point the pump hands the mark to the place keeper, which marks that message
+// and every one held before it as due, and replays the due ones, in the order they came, by
+// sending each to the window it came to, where the gate now lets it through.
 #include <cstdint>
 
 namespace pb {
