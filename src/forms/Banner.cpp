@@ -1,5 +1,6 @@
 #include "forms/Banner.h"
 #include "platform/Handles.h"
+#include <exdisp.h>
 #include <oleauto.h>
 
 namespace pb {
@@ -7,7 +8,6 @@ namespace pb {
 namespace {
 
 constexpr wchar_t kWebBrowserClsid[] = L"{8856F961-340A-11D0-A96B-00C04FD705A2}";
-constexpr DISPID kDispidNavigate2 = 500;
 
 template <typename T> T AtlProc(const char* name) {
     // Loaded once for the process: the window class it registers outlives any one window.
@@ -34,22 +34,15 @@ HRESULT NavigateBanner(HWND host, const std::wstring& address) {
     if (!host || !getControl || FAILED(getControl(host, control.ReleaseAndGetAddressOf())) ||
         !control)
         return E_NOINTERFACE;
-    ComPtr<IDispatch> browser;
+    ComPtr<IWebBrowser2> browser;
     if (const HRESULT hr = control.As(&browser); FAILED(hr))
         return hr;
-    // Navigate2(URL): the four optional arguments go as "missing", last argument first.
-    VARIANT args[5];
-    for (VARIANT& v : args) {
-        VariantInit(&v);
-        v.vt = VT_ERROR;
-        v.scode = DISP_E_PARAMNOTFOUND;
-    }
-    args[4].vt = VT_BSTR;
-    args[4].bstrVal = SysAllocString(address.c_str());
-    DISPPARAMS params{args, nullptr, 5, 0};
-    const HRESULT hr = browser->Invoke(kDispidNavigate2, IID_NULL, LOCALE_USER_DEFAULT,
-                                       DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
-    VariantClear(&args[4]);
+    VARIANT url;
+    VariantInit(&url);
+    url.vt = VT_BSTR;
+    url.bstrVal = SysAllocString(address.c_str());
+    const HRESULT hr = browser->Navigate2(&url, nullptr, nullptr, nullptr, nullptr);
+    VariantClear(&url);
     return hr;
 }
 

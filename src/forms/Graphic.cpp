@@ -1,4 +1,5 @@
 #include "forms/Graphic.h"
+#include "platform/Handles.h"
 #include "platform/WindowMessages.h"
 #include <algorithm>
 #include <utility>
@@ -80,9 +81,8 @@ void Graphic::Paint(HDC dc) {
         DrawPicture(dc, rc);
         break;
     case Kind::PictureBox: {
-        HBRUSH bg = CreateSolidBrush(fillColor_);
-        FillRect(dc, &rc, bg);
-        DeleteObject(bg);
+        const UniqueBrush bg(CreateSolidBrush(fillColor_));
+        FillRect(dc, &rc, bg.get());
         if (picture_.bitmap) {
             BITMAP bm{};
             GetObjectW(picture_.bitmap, sizeof bm, &bm);
@@ -111,9 +111,8 @@ void Graphic::Paint(HDC dc) {
         break;
     }
     case Kind::Fill: {
-        HBRUSH fill = CreateSolidBrush(fillColor_);
-        FillRect(dc, &rc, fill);
-        DeleteObject(fill);
+        const UniqueBrush fill(CreateSolidBrush(fillColor_));
+        FillRect(dc, &rc, fill.get());
         break;
     }
     case Kind::Line: {
@@ -121,8 +120,6 @@ void Graphic::Paint(HDC dc) {
         FillRect(dc, &line, GetSysColorBrush(COLOR_WINDOWTEXT));
         break;
     }
-    case Kind::Hidden:
-        break;
     }
 }
 

@@ -38,7 +38,6 @@ class Graphic : public Window {
         Frame,      // rectangle outline, transparent inside
         Fill,       // solid rectangle, no border
         Line,       // horizontal rule
-        Hidden      // never painted (message-only use)
     };
 
     Graphic(Kind kind, HWND parent, int id, const wchar_t* text, const TwipRect& rc, bool visible,

@@ -16,9 +16,6 @@ inline int TwipsToPixels(double twips) {
     const double px = twips * ScreenDpi() / kTwipsPerInch;
     return static_cast<int>(px < 0 ? px - 0.5 : px + 0.5);
 }
-inline double PixelsToTwips(int pixels) {
-    return static_cast<double>(pixels) * kTwipsPerInch / ScreenDpi();
-}
 
 struct TwipRect {
     double left, top, width, height;

@@ -35,21 +35,19 @@ bool TitleNamesBrowser(const std::wstring& title) {
 
 BOOL CALLBACK EnumWindowsProc(HWND hwnd, LPARAM) {
     WindowInfo info;
-    info.TitleLength = GetWindowTextLengthA(hwnd) + 1;
-    if (info.TitleLength > 0) {
-        std::string buffer(static_cast<size_t>(info.TitleLength), ' ');
-        const int got = GetWindowTextA(hwnd, buffer.data(), info.TitleLength);
-        buffer.resize(got > 0 ? static_cast<size_t>(got) : 0);
-        info.WindowTitle = Widen(buffer);
-        info.WindowHandle = hwnd;
-        if (gWindowCount < gWindows.size()) {
-            gWindows[gWindowCount].WindowHandle = info.WindowHandle;
-            gWindows[gWindowCount].WindowTitle = std::move(info.WindowTitle);
-        } else {
-            gWindows.push_back({std::move(info.WindowTitle), 0, info.WindowHandle});
-        }
-        ++gWindowCount;
+    info.TitleLength = GetWindowTextLengthA(hwnd) + 1; // never below 1: every window is listed
+    std::string buffer(static_cast<size_t>(info.TitleLength), ' ');
+    const int got = GetWindowTextA(hwnd, buffer.data(), info.TitleLength);
+    buffer.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    info.WindowTitle = Widen(buffer);
+    info.WindowHandle = hwnd;
+    if (gWindowCount < gWindows.size()) {
+        gWindows[gWindowCount].WindowHandle = info.WindowHandle;
+        gWindows[gWindowCount].WindowTitle = std::move(info.WindowTitle);
+    } else {
+        gWindows.push_back({std::move(info.WindowTitle), 0, info.WindowHandle});
     }
+    ++gWindowCount;
     return TRUE;
 }
 

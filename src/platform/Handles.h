@@ -38,25 +38,13 @@ template <typename T, BOOL(WINAPI* Close)(T)> struct NullTraits {
     static void close(T h) { Close(h); }
 };
 
-struct GdiTraits {
-    static HGDIOBJ invalid() { return nullptr; }
-    static void close(HGDIOBJ h) { DeleteObject(h); }
-};
 template <typename T> struct GdiObjTraits {
     static T invalid() { return nullptr; }
     static void close(T h) { DeleteObject(h); }
 };
-struct FindTraits {
-    static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
-    static void close(HANDLE h) { FindClose(h); }
-};
 struct FileTraits {
     static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
     static void close(HANDLE h) { CloseHandle(h); }
-};
-struct RegKeyTraits {
-    static HKEY invalid() { return nullptr; }
-    static void close(HKEY h) { RegCloseKey(h); }
 };
 struct TaskMemTraits {
     static void* invalid() { return nullptr; }
@@ -65,16 +53,13 @@ struct TaskMemTraits {
 
 using UniqueHandleW = UniqueHandle<HANDLE, NullTraits<HANDLE, CloseHandle>>;
 using UniqueFile = UniqueHandle<HANDLE, FileTraits>; // from CreateFile
-using UniqueFind = UniqueHandle<HANDLE, FindTraits>;
 using UniqueFont = UniqueHandle<HFONT, GdiObjTraits<HFONT>>;
 using UniqueBitmap = UniqueHandle<HBITMAP, GdiObjTraits<HBITMAP>>;
 using UniqueBrush = UniqueHandle<HBRUSH, GdiObjTraits<HBRUSH>>;
-using UniquePen = UniqueHandle<HPEN, GdiObjTraits<HPEN>>;
 using UniqueIcon = UniqueHandle<HICON, NullTraits<HICON, DestroyIcon>>;
 using UniqueMenu = UniqueHandle<HMENU, NullTraits<HMENU, DestroyMenu>>;
 using UniqueWindow = UniqueHandle<HWND, NullTraits<HWND, DestroyWindow>>;
 using UniqueModule = UniqueHandle<HMODULE, NullTraits<HMODULE, FreeLibrary>>;
-using UniqueRegKey = UniqueHandle<HKEY, RegKeyTraits>;
 using UniqueTaskMem = UniqueHandle<void*, TaskMemTraits>;
 
 // A function of a DLL looked up at run time, as the pointer type T; null when it is missing.
