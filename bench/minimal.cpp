@@ -1,12 +1,39 @@
 // The reference for start-up time: a minimal Win32 program with the same parts as Purgebox's
 // window (five check boxes, four push buttons, a list box, an edit box and the web browser
-// control hosted through atl.dll and navigated once), and nothing else.
+// control hosted through atl.dll and navigated once) and the same manifest, and nothing else.
 #include <windows.h>
 #include <exdisp.h>
 #include <oleauto.h>
+#include <wrl/client.h>
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+template <typename T> T Proc(HMODULE dll, const char* name) {
+    return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
+}
+
+void HostBrowser(HWND host) {
+    const HMODULE atl = LoadLibraryW(L"atl.dll"); // kept: its window class outlives this call
+    const auto get =
+        atl ? Proc<HRESULT(WINAPI*)(HWND, IUnknown**)>(atl, "AtlAxGetControl") : nullptr;
+    ComPtr<IUnknown> control;
+    ComPtr<IWebBrowser2> browser;
+    if (!get || FAILED(get(host, control.GetAddressOf())) || !control ||
+        FAILED(control.As(&browser)))
+        return;
+    VARIANT url;
+    VariantInit(&url);
+    url.vt = VT_BSTR;
+    url.bstrVal = SysAllocString(L"http://www.brightwatersoft.example/purgebox/header.htm");
+    browser->Navigate2(&url, nullptr, nullptr, nullptr, nullptr);
+    VariantClear(&url);
+}
+} // namespace
 
 int WINAPI wWinMain(HINSTANCE inst, HINSTANCE, PWSTR, int) {
-    CoInitialize(nullptr);
+    if (FAILED(CoInitialize(nullptr)))
+        return 1;
     WNDCLASSW wc{};
     wc.lpfnWndProc = DefWindowProcW;
     wc.hInstance = inst;
@@ -27,31 +54,10 @@ int WINAPI wWinMain(HINSTANCE inst, HINSTANCE, PWSTR, int) {
         child(L"BUTTON", L"Button", BS_PUSHBUTTON, 72 + 100 * i, 296, 89, 25);
     child(L"LISTBOX", L"", LBS_HASSTRINGS | WS_VSCROLL, 288, 144, 225, 184);
     child(L"EDIT", L"", ES_MULTILINE | ES_READONLY, 288, 168, 225, 145);
-    if (HMODULE atl = LoadLibraryW(L"atl.dll")) {
-        const auto init = reinterpret_cast<BOOL(WINAPI*)()>(
-            reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
-        const auto get = reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(
-            reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetControl")));
-        IUnknown* control = nullptr;
-        IWebBrowser2* browser = nullptr;
-        if (init && get && init() &&
-            SUCCEEDED(get(
-                child(L"AtlAxWin", L"{8856F961-340A-11D0-A96B-00C04FD705A2}", 0, 26, 376, 468, 60),
-                &control)) &&
-            control &&
-            SUCCEEDED(
-                control->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser)))) {
-            VARIANT url;
-            VariantInit(&url);
-            url.vt = VT_BSTR;
-            url.bstrVal = SysAllocString(L"http://www.brightwatersoft.example/purgebox/header.htm");
-            browser->Navigate2(&url, nullptr, nullptr, nullptr, nullptr);
-            VariantClear(&url);
-            browser->Release();
-        }
-        if (control)
-            control->Release();
-    }
+    if (const HMODULE atl = LoadLibraryW(L"atl.dll"))
+        if (const auto init = Proc<BOOL(WINAPI*)()>(atl, "AtlAxWinInit"); init && init())
+            HostBrowser(
+                child(L"AtlAxWin", L"{8856F961-340A-11D0-A96B-00C04FD705A2}", 0, 26, 376, 468, 60));
     ShowWindow(w, SW_SHOWNORMAL);
     UpdateWindow(w);
     MSG msg;

@@ -30,7 +30,8 @@ SETUP_FILES=(/usr/lib/wine/wine64 /usr/src/googletest/CMakeLists.txt
              /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma.ttf
              /usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf
              /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
-             /usr/share/fonts/truetype/dejavu/DejaVuSansCondensed.ttf)
+             /usr/share/fonts/truetype/dejavu/DejaVuSansCondensed.ttf
+             /etc/xdg/openbox/rc.xml)
 
 # Wine maps file names through the locale's character set: without a UTF-8 locale (none is
 # set in a minimal install or a container) names outside ASCII cannot be made or reached.
@@ -197,7 +198,10 @@ handle_exits() {
 take_interrupts() {
     local ignored
     ignored="$(sed -n 's/^SigIgn:[[:space:]]*//p' "/proc/$$/status" 2>/dev/null || true)"
-    [ -n "$ignored" ] && (((16#$ignored >> 1) & 1)) || return 0
+    if [ -z "$ignored" ] || ! (((16#$ignored >> 1) & 1)); then
+        unset PURGEBOX_INT_RESTORED # a command this one starts in the background may need it
+        return 0
+    fi
     [ -z "${PURGEBOX_INT_RESTORED:-}" ] || return 0
     export PURGEBOX_INT_RESTORED=1
     exec env --default-signal=INT PATH="$CALLER_PATH" "$BASH" "$0" # none takes arguments
@@ -316,7 +320,10 @@ start_wine_env() {
 # screen, and activation and stacking are not what users meet. Ready once it names itself on the
 # root window.
 start_window_manager() {
-    openbox --sm-disable >"$PRIVATE_PREFIX/openbox.log" 2>&1 &
+    # Its own settings as packaged, not the user's, and its log and cache in the prefix.
+    XDG_CONFIG_HOME="$PRIVATE_PREFIX/xdg-config" XDG_CACHE_HOME="$PRIVATE_PREFIX/xdg-cache" \
+        openbox --sm-disable --config-file /etc/xdg/openbox/rc.xml \
+        >"$PRIVATE_PREFIX/openbox.log" 2>&1 &
     WM_PID=$!
     for _ in $(seq 100); do
         xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0

@@ -324,31 +324,37 @@ HANDLE WINAPI FailAfterAClick(LPCSTR, LPINTERNET_CACHE_ENTRY_INFOA, LPDWORD) {
     return nullptr;
 }
 
-// A box of this process's, once it is up.
-HWND WaitForOwnBox() {
-    for (int i = 0; i < 1000; ++i) {
-        struct Found {
-            HWND box = nullptr;
-        } found;
-        EnumWindows(
-            [](HWND h, LPARAM lp) -> BOOL {
-                DWORD pid = 0;
-                GetWindowThreadProcessId(h, &pid);
-                wchar_t cls[8] = {};
-                GetClassNameW(h, cls, 8);
-                if (pid == GetCurrentProcessId() && IsWindowVisible(h) &&
-                    wcscmp(cls, L"#32770") == 0) {
-                    reinterpret_cast<Found*>(lp)->box = h;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&found));
-        if (found.box)
-            return found.box;
+// The boxes of this process that are up.
+std::vector<HWND> OwnBoxes() {
+    std::vector<HWND> boxes;
+    EnumWindows(
+        [](HWND h, LPARAM lp) -> BOOL {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(h, &pid);
+            wchar_t cls[8] = {};
+            GetClassNameW(h, cls, 8);
+            if (pid == GetCurrentProcessId() && IsWindowVisible(h) && wcscmp(cls, L"#32770") == 0)
+                reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&boxes));
+    return boxes;
+}
+
+// A box of this process's, once it is up (if none comes, the run that would show it ends).
+HWND WaitForOwnBox(DWORD timeoutMs = 60000) {
+    for (DWORD waited = 0; waited < timeoutMs; waited += 10) {
+        if (const std::vector<HWND> boxes = OwnBoxes(); !boxes.empty())
+            return boxes.front();
         Sleep(10);
     }
     return nullptr;
+}
+
+void CloseBox(HWND box) {
+    PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    for (int i = 0; i < 500 && IsWindowVisible(box); ++i)
+        Sleep(10);
 }
 } // namespace
 
@@ -382,9 +388,7 @@ TEST_F(Tray, AClickHeldFromBeforeAnErrorBoxOpensTheMenuOnlyAtTheNextPumpingPoint
             ShellRightClick();
             menusWhileUp.push_back(menus);
             errorBoxClosed = true;
-            PostMessageW(GetDlgItem(h, IDOK), BM_CLICK, 0, 0);
-            for (int i = 0; i < 500 && IsWindow(h); ++i)
-                Sleep(10);
+            CloseBox(h);
         }
     });
     const pb::MessageBoxHandler recording = pb::SetMessageBoxHandler({});
@@ -451,4 +455,33 @@ TEST_F(Tray, TheFatalErrorsBoxStartsNothingAndPutsNoIconBack) {
     EXPECT_TRUE(OnScreen()); // "&Close" did not run
     EXPECT_FALSE(IconPresent());
     EXPECT_TRUE(pb::gQuitOnUnload);
+}
+
+TEST_F(Tray, AClickOnClearNowThatReachesTheCompletionBoxStartsItsRunOnlyAfterTheBox) {
+    const HWND main = form().hwnd(), clearNow = form().Command1.hwnd();
+    size_t mostAtOnce = 0;
+    std::atomic<int> closed{0};
+    std::thread person([&] {
+        if (!WaitForOwnBox())
+            return;
+        // A click on "Clear Now!" that was queued before the box took the window.
+        PostMessageW(clearNow, BM_CLICK, 0, 0);
+        DWORD_PTR ignored;
+        SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+        Sleep(300);
+        mostAtOnce = OwnBoxes().size();
+        while (const HWND box = WaitForOwnBox(3000)) {
+            ++closed;
+            CloseBox(box);
+        }
+    });
+    const pb::MessageBoxHandler recording = pb::SetMessageBoxHandler({});
+    SendMessageW(clearNow, BM_CLICK, 0, 0);
+    for (int i = 0; i < 50 && closed < 2; ++i)
+        Pump(); // the window's own loop: the held click's run
+    person.join();
+    pb::SetMessageBoxHandler(recording);
+
+    EXPECT_EQ(mostAtOnce, 1u); // no run nested under the box
+    EXPECT_EQ(closed, 2);      // and the click was not lost
 }

@@ -96,9 +96,10 @@ void FrmMain::Form_Load() {
 }
 
 void FrmMain::Form_Resize() {
-    if (IsIconic(hwnd_))
-        MinimizeToTray();
-    else
+    if (IsIconic(hwnd_)) {
+        if (!MessageBoxUp()) // its box would go with it, and no click on the icon could reach it
+            MinimizeToTray();
+    } else
         KeepDesignSize();
 }
 

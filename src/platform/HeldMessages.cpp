@@ -67,8 +67,8 @@ bool HoldForPumpingPoint(void* hwnd, unsigned msg, std::uintptr_t wp, std::intpt
         return false;
     const WPARAM number = ++hold.numbered;
     hold.messages.push_back({static_cast<HWND>(hwnd), msg, wp, lp, number, false});
-    // Posted messages are not taken while a task works: the mark comes up at the next pumping
-    // point, in the order the message came.
+    // The mark comes up among the posted messages in the order the message came: at the next
+    // pumping point, or in a box's loop, which only notes it as due.
     if (!PostMessageW(PlaceKeeper(), kMsgHeldDue, number, 0))
         hold.messages.back().due = true; // a full queue: first thing at the next pumping point
     return true;
@@ -90,7 +90,11 @@ TaskInProgress::TaskInProgress() {
     ++TheHold().holding;
 }
 TaskInProgress::~TaskInProgress() {
-    --TheHold().holding;
+    // Marks taken meanwhile (in a box's loop) found the hold on; the window's own loop may be
+    // waiting for posted messages only, so it is woken to replay them.
+    Hold& hold = TheHold();
+    if (--hold.holding == 0 && !hold.messages.empty() && hold.messages.front().due)
+        PostMessageW(PlaceKeeper(), kMsgHeldDue, 0, 0);
 }
 
 EndingAfterError::EndingAfterError() : saved_(std::exchange(TheHold().ending, true)) {}

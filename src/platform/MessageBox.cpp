@@ -26,7 +26,8 @@ class BoxUp {
 
 BOOL CALLBACK FindBox(HWND w, LPARAM found) {
     wchar_t cls[8] = {};
-    if (IsWindowVisible(w) && GetClassNameW(w, cls, 8) && lstrcmpW(cls, L"#32770") == 0) {
+    // Also a box not shown yet: it shows once its loop first finds the queue empty.
+    if (GetClassNameW(w, cls, 8) && lstrcmpW(cls, L"#32770") == 0) {
         *reinterpret_cast<HWND*>(found) = w;
         return FALSE;
     }
@@ -41,8 +42,8 @@ int ShowMessage(const std::wstring& text, const std::wstring& title, UINT flags)
     const BoxUp up;
     if (gOwner && IsWindowVisible(gOwner))
         return MessageBoxW(gOwner, text.c_str(), title.c_str(), flags);
-    // Hidden in the tray the window cannot own a box: the box then disables the thread's
-    // windows itself, and comes up in front of the user.
+    // A hidden owner would give the box no taskbar button: hidden in the tray, the box has no
+    // owner, disables the thread's windows itself and comes up in front of the user.
     return MessageBoxW(nullptr, text.c_str(), title.c_str(),
                        flags | MB_TASKMODAL | MB_SETFOREGROUND);
 }

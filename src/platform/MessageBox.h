@@ -10,7 +10,8 @@ using MessageBoxHandler =
     std::function<int(const std::wstring& text, const std::wstring& title, UINT flags)>;
 
 // A modal box on the window's thread. It is no pumping point: what would start something
-// (a click's command, a menu, a close) waits until after it, as during a task.
+// (a click's command, a close) waits until after it, as during a task; a click on the tray
+// icon only brings the box to the front.
 int ShowMessage(const std::wstring& text, const std::wstring& title, UINT flags);
 
 // Replaces the handler; returns the previous one. An empty handler restores the

@@ -336,14 +336,24 @@ TEST_F(EndToEnd, TheWindowAnswersFromTheClickUntilTheCompletionBoxIsClosed) {
     PostMessageW(app.Control(L"Clear Now!"), BM_CLICK, 0, 0);
     EXPECT_EQ(app.AnswerMessageBox(120000, 2000), L"Purgebox completed!");
     app.Sync();
-    // Not a speed goal (the benchmark holds that): a window that stops answering for seconds,
-    // as when it waits for the box to leave the screen, is what this catches.
-    EXPECT_LT(probe.Stop(), 1000.0);
+    // The benchmark holds the goal (100 ms); with room here for a loaded machine, this catches a
+    // window that stops answering, as when it waits for the box to leave the screen.
+    EXPECT_LT(probe.Stop(), 500.0);
 }
 
 TEST_F(EndToEnd, ATrayClickWhileTheBoxIsUpBringsTheBoxToTheFrontAndStartsNothing) {
-    const HWND other = CreateWindowW(L"EDIT", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 100,
-                                     nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    // Whether `window` becomes the foreground window and stays so for a moment.
+    const auto settlesInFront = [](HWND window) {
+        for (int i = 0; i < 150; ++i) {
+            PumpFor(20);
+            if (GetForegroundWindow() != window)
+                continue;
+            PumpFor(300);
+            if (GetForegroundWindow() == window)
+                return true;
+        }
+        return false;
+    };
     for (const bool inTray : {false, true}) {
         SCOPED_TRACE(inTray ? "run from the tray" : "run from the window");
         App app;
@@ -360,16 +370,12 @@ TEST_F(EndToEnd, ATrayClickWhileTheBoxIsUpBringsTheBoxToTheFrontAndStartsNothing
         const HWND other = CreateWindowW(L"EDIT", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300,
                                          100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         SetForegroundWindow(other);
-        for (int i = 0; i < 100 && GetForegroundWindow() != other; ++i)
-            PumpFor(20);
-        ASSERT_EQ(GetForegroundWindow(), other);
+        ASSERT_TRUE(settlesInFront(other));
         // As the shell reports a right click on the icon: notified, not waited for.
         SendNotifyMessageW(app.TrayWindow(), WM_MOUSEMOVE, 0, WM_RBUTTONDOWN);
         SendNotifyMessageW(app.TrayWindow(), WM_MOUSEMOVE, 0, WM_RBUTTONUP);
         app.Sync();
-        for (int i = 0; i < 100 && GetForegroundWindow() != box; ++i)
-            PumpFor(20);
-        EXPECT_EQ(GetForegroundWindow(), box);
+        EXPECT_TRUE(settlesInFront(box));
         EXPECT_EQ(WaitForWindow(app.pid(), L"#32768", nullptr, 300), nullptr); // no menu
         EXPECT_EQ(app.AnswerMessageBox(), L"Purgebox completed!");
         // Nothing was held for later either: no menu and no second run after the box.
