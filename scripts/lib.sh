@@ -272,8 +272,11 @@ stop_child() {
 }
 
 # Starts a private X server with a window manager, as every desktop has, and a fresh Wine prefix
-# with one persistent wineserver; stop_wine_env undoes them and is safe to call twice. Only what this made is ever removed or
-# stopped: PRIVATE_PREFIX, not whatever WINEPREFIX names, which may be the user's own.
+# with one persistent wineserver; stop_wine_env undoes them and is safe to call twice. Only what
+# this made is ever removed or stopped: PRIVATE_PREFIX, not whatever WINEPREFIX names, which may
+# be the user's own. With "no-window-manager", Wine draws the windows' frames itself, as the
+# picture of the window in the README shows them: a frame as designed, whatever a window
+# manager would add.
 PRIVATE_PREFIX=""
 XVFB_PID=""
 WM_PID=""
@@ -300,13 +303,16 @@ start_wine_env() {
     fi
     export DISPLAY=":$display"
     rm -f "$fdfile" "$log"
-    start_window_manager
+    [ "${1:-}" = no-window-manager ] || start_window_manager
     wineserver -p
     run_child quietly wineboot -i || true
+    if [ "${1:-}" = no-window-manager ]; then
+        run_child quietly wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f || true
+    fi
     # Debian's Wine does not look in its own font folder: Marlett (the caption buttons' symbols)
     # and Tahoma are found only in the prefix's Fonts folder.
     cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
-    # Start afresh, so that the desktop process finds the fonts above. The services and the
+    # Start afresh, so that the desktop process reads the above. The services and the
     # desktop start here, not under the test runner, whose output pipe they would otherwise
     # hold open.
     wineserver -k 2>/dev/null || true

@@ -29,7 +29,7 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     exit 0
 fi
 
-start_wine_env
+start_wine_env no-window-manager
 # A child the traps stop, as run_child's are.
 wine "$EXE" &
 CHILD_PID=$!
