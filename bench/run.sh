@@ -16,6 +16,7 @@ OUT="${BENCH_OUT:-$BUILD_ROOT/bench}"
 RUNS="${BENCH_RUNS:-5}"
 mkdir -p "$OUT"
 
+# shellcheck disable=SC2119 # no argument: the window manager runs
 start_wine_env
 FIX="$WINEPREFIX/drive_c/bench"
 

@@ -13,6 +13,7 @@ check_setup
 build_arch x86_64 -DPURGEBOX_TESTS=ON
 build_arch i686 -DPURGEBOX_TESTS=OFF
 
+# shellcheck disable=SC2119 # no argument: the window manager runs
 start_wine_env
 # Forty thousand files for the purge's counting test, made far faster here than under Wine.
 mkdir -p "$WINEPREFIX/drive_c/purgebox-fixtures/forty"
