@@ -365,7 +365,7 @@ LRESULT FrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         // Also after a clear dropped the reading: then there is nothing left to take in. A store
         // that could not be read at all ends the program, as a failed load would.
         if (gCleanser)
-            gCleanser->Settle();
+            gCleanser->TakeFirstReading();
         return 0;
     case WM_MOUSEMOVE:
         Form_MouseMove();

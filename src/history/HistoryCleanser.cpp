@@ -5,25 +5,8 @@
 #include <shlguid.h>
 #include <exception>
 #include <stdexcept>
-#include <thread>
 
 namespace pb {
-
-// One reading of the store, as Refresh makes it.
-struct HistoryCleanser::Reading {
-    std::vector<EntryPtr> entries; // cppcheck-suppress unusedStructMember ; the list's rows
-    bool listed = false;           // the enumeration began: its entries replace the list
-    HRESULT hr = S_OK;
-    const char* call = nullptr; // the store call that failed
-    std::exception_ptr error;   // anything else that ended the reading on its own thread
-};
-
-struct HistoryCleanser::FirstReading {
-    std::atomic<bool> stop{false}, done{false};
-    Reading result;
-    UniqueHandleW finished{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    std::thread thread; // last: starts once the rest is ready
-};
 
 namespace {
 
@@ -44,7 +27,7 @@ ComPtr<IUrlHistoryStg2> SystemHistoryStore() {
 HistoryCleanser::HistoryCleanser(std::function<void()> whenRead)
     : mUrlHistory(SystemHistoryStore()) {
     if (mUrlHistory) {
-        Take(ReadAtStart(mUrlHistory.Get(), nullptr)); // it keeps to the thread that made it
+        Take(ReadAtStart(mUrlHistory.Get())); // it keeps to the thread that made it
         return;
     }
     // Ours is free-threaded. Under Wine each record costs a look into the cache index, about
@@ -61,18 +44,18 @@ HistoryCleanser::HistoryCleanser(ComPtr<IUrlHistoryStg2> store, std::function<vo
 }
 
 void HistoryCleanser::StartReading(std::function<void()> whenRead) {
-    freeThreaded_ = true;
-    firstReading_ = std::make_shared<FirstReading>();
-    FirstReading& first = *firstReading_; // lives until this thread is joined
-    first.thread = std::thread([&first, store = mUrlHistory.Get(), whenRead = std::move(whenRead)] {
+    mFreeThreaded = true;
+    mFirstReadingPending = true;
+    mFirstReadingFinished.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    mReader = std::jthread([this, whenRead = std::move(whenRead)](std::stop_token stop) {
         try {
-            first.result = ReadAtStart(store, &first.stop);
+            mFirstReading = ReadAtStart(mUrlHistory.Get(), stop);
         } catch (...) { // raised on the window's thread, where the top-level handler is
-            first.result = Reading{};
-            first.result.error = std::current_exception();
+            mFirstReading = Reading{};
+            mFirstReading.error = std::current_exception();
         }
-        first.done = true;
-        SetEvent(first.finished.get());
+        mFirstReadingDone = true;
+        SetEvent(mFirstReadingFinished.get());
         if (whenRead)
             whenRead();
     });
@@ -81,18 +64,14 @@ void HistoryCleanser::StartReading(std::function<void()> whenRead) {
 HistoryCleanser::HistoryCleanser(ComPtr<IUrlHistoryStg2> store) : mUrlHistory(std::move(store)) {
     if (!mUrlHistory)
         throw HResultError(E_POINTER, "Opening the URL history");
-    Take(ReadAtStart(mUrlHistory.Get(), nullptr));
+    Take(ReadAtStart(mUrlHistory.Get()));
 }
 
-HistoryCleanser::~HistoryCleanser() {
-    if (firstReading_) {
-        firstReading_->stop = true; // nobody will read the list now
-        firstReading_->thread.join();
-    }
-}
+// The reader, declared last, is stopped and joined first: nobody will read the list now.
+HistoryCleanser::~HistoryCleanser() = default;
 
 HistoryCleanser::Reading HistoryCleanser::Read(IUrlHistoryStg2* store, const wchar_t* prefix,
-                                               DWORD flags, const std::atomic<bool>* stop) {
+                                               DWORD flags, std::stop_token stop) {
     Reading r;
     ComPtr<IEnumSTATURL> urls;
     if (FAILED(r.hr = store->EnumUrls(urls.ReleaseAndGetAddressOf()))) {
@@ -106,7 +85,7 @@ HistoryCleanser::Reading HistoryCleanser::Read(IUrlHistoryStg2* store, const wch
     r.listed = true;
     STATURL buffer{};
     buffer.cbSize = sizeof buffer;
-    while (!(stop && *stop)) {
+    while (!stop.stop_requested()) {
         ULONG fetched = 0;
         if (FAILED(r.hr = urls->Next(1, &buffer, &fetched))) {
             r.call = "IEnumSTATURL::Next";
@@ -125,7 +104,7 @@ HistoryCleanser::Reading HistoryCleanser::Read(IUrlHistoryStg2* store, const wch
 }
 
 HistoryCleanser::Reading HistoryCleanser::ReadAtStart(IUrlHistoryStg2* store,
-                                                      const std::atomic<bool>* stop) {
+                                                      std::stop_token stop) {
     Reading r = Read(store, nullptr, 0, stop);
     // One record that cannot be read (a damaged or oversized one) must not keep the program
     // from starting, and so from the clear that would remove it: the list is what was read.
@@ -144,57 +123,52 @@ void HistoryCleanser::Take(Reading reading) const {
     ThrowIfFailed(reading.hr, reading.call);
 }
 
-std::shared_ptr<HistoryCleanser::FirstReading> HistoryCleanser::EndFirstReading(bool stop) const {
-    // Held here, not referred to: whatever runs while the window is answered may take it.
-    const std::shared_ptr<FirstReading> first = firstReading_;
-    if (!first)
-        return nullptr;
+void HistoryCleanser::EndFirstReading(bool stop) const {
+    if (!mFirstReadingPending)
+        return;
     if (stop)
-        first->stop = true;
+        mReader.request_stop();
     WaitPumping(
-        first->finished.get(), [&] { return first->done.load(); }, WaitInput::Leave);
-    if (firstReading_ != first)
-        return nullptr;
-    firstReading_.reset();
-    first->thread.join();
-    return first;
+        mFirstReadingFinished.get(), [this] { return mFirstReadingDone.load(); }, WaitInput::Leave);
+    mReader.join();
+    mFirstReadingPending = false;
+    Take(std::move(mFirstReading));
 }
 
-void HistoryCleanser::Settle() const {
-    if (const auto first = EndFirstReading(false))
-        Take(std::move(first->result));
+void HistoryCleanser::TakeFirstReading() const {
+    EndFirstReading(false);
 }
 
 void HistoryCleanser::Refresh(const std::optional<std::wstring>& URLStartsWith,
                               std::int32_t Flags) {
-    Settle();
+    TakeFirstReading();
     Reading reading;
     Aside([&] {
         reading = Read(mUrlHistory.Get(), URLStartsWith ? URLStartsWith->c_str() : nullptr,
-                       static_cast<DWORD>(Flags), nullptr);
+                       static_cast<DWORD>(Flags));
     });
     Take(std::move(reading));
 }
 
 void HistoryCleanser::Aside(const std::function<void()>& work) const {
-    if (freeThreaded_)
+    if (mFreeThreaded)
         RunAside(work);
     else
         work(); // the system's store keeps to the thread that made it
 }
 
 std::int32_t HistoryCleanser::Count() const {
-    Settle();
+    TakeFirstReading();
     return static_cast<std::int32_t>(mEntries.size());
 }
 
 std::vector<HistoryCleanser::EntryPtr>::const_iterator HistoryCleanser::begin() const {
-    Settle();
+    TakeFirstReading();
     return mEntries.begin();
 }
 
 std::vector<HistoryCleanser::EntryPtr>::const_iterator HistoryCleanser::end() const {
-    Settle();
+    TakeFirstReading();
     return mEntries.end();
 }
 
@@ -217,13 +191,13 @@ void HistoryCleanser::Remove(std::int32_t Index) {
 
 void HistoryCleanser::AddURL(const std::wstring& URL, const std::wstring& Title,
                              std::int32_t Flags) {
-    Settle(); // the new address must not show before the next Refresh
+    TakeFirstReading(); // the new address must not show before the next Refresh
     ThrowIfFailed(mUrlHistory->AddUrl(URL.c_str(), Title.c_str(), static_cast<DWORD>(Flags)),
                   "IUrlHistoryStg::AddUrl");
 }
 
 void HistoryCleanser::DeleteURL(const std::wstring& URL, std::int32_t Flags) {
-    Settle();
+    TakeFirstReading();
     ThrowIfFailed(mUrlHistory->DeleteUrl(URL.c_str(), static_cast<DWORD>(Flags)),
                   "IUrlHistoryStg::DeleteUrl");
     Refresh();
@@ -232,8 +206,7 @@ void HistoryCleanser::DeleteURL(const std::wstring& URL, std::int32_t Flags) {
 void HistoryCleanser::Clear() {
     // A reading of what is about to go: it stops, and what it read so far stays the list should
     // the clear fail.
-    if (const auto first = EndFirstReading(true))
-        Take(std::move(first->result));
+    EndFirstReading(true);
     HRESULT hr = S_OK;
     Aside([&] { hr = mUrlHistory->ClearHistory(); });
     ThrowIfFailed(hr, "IUrlHistoryStg2::ClearHistory");

@@ -2,9 +2,12 @@
 #include "history/HistoryEntry.h"
 #include "platform/Handles.h"
 #include <atomic>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
+#include <thread>
 #include <vector>
 
 namespace pb {
@@ -47,21 +50,25 @@ class HistoryCleanser {
     std::vector<EntryPtr>::const_iterator begin() const;
     std::vector<EntryPtr>::const_iterator end() const;
 
-    // Waits for the first reading and takes it in; raises its error, as creation would have.
-    // Safe to call at any time, also again after the reading was taken in or dropped.
-    void Settle() const;
+    // Waits for the first reading, answering the window meanwhile, and takes it in; raises its
+    // error, as creation would have. Does nothing once it was taken in.
+    void TakeFirstReading() const;
 
   private:
-    struct Reading;
-    struct FirstReading;
-    // `stop`: set to end the reading between two records.
+    struct Reading {
+        std::vector<EntryPtr> entries;
+        bool listed = false; // the enumeration began: its entries replace the list
+        HRESULT hr = S_OK;
+        const char* call = nullptr; // the store call that failed
+        std::exception_ptr error;   // anything else that ended the reading on its own thread
+    };
+    // `stop`: ends the reading between two records.
     static Reading Read(IUrlHistoryStg2* store, const wchar_t* prefix, DWORD flags,
-                        const std::atomic<bool>* stop = nullptr);
-    static Reading ReadAtStart(IUrlHistoryStg2* store, const std::atomic<bool>* stop);
+                        std::stop_token stop = {});
+    static Reading ReadAtStart(IUrlHistoryStg2* store, std::stop_token stop = {});
     void StartReading(std::function<void()> whenRead);
-    // Waits for the first reading, answering the window meanwhile, and takes it over from the
-    // list; null when there is none, or when a call made during the wait took it.
-    std::shared_ptr<FirstReading> EndFirstReading(bool stop) const;
+    // `stop`: what is read so far is enough.
+    void EndFirstReading(bool stop) const;
     void Take(Reading reading) const;
     size_t Position(std::int32_t Index) const;
 
@@ -69,11 +76,15 @@ class HistoryCleanser {
     void Aside(const std::function<void()>& work) const;
 
     ComPtr<IUrlHistoryStg2> mUrlHistory;
-    bool freeThreaded_ = false; // ours: any thread may call it
-    // Both complete the first reading on first use, hence mutable.
+    bool mFreeThreaded = false; // ours: any thread may call it
+    // Completed by the first reading on first use, hence mutable.
     mutable std::vector<EntryPtr> mEntries;
-    // Shared with whoever waits for it: a call made during that wait may take it over.
-    mutable std::shared_ptr<FirstReading> firstReading_;
+    // The first reading of a free-threaded store, on a thread of its own until taken in.
+    mutable bool mFirstReadingPending = false;
+    mutable Reading mFirstReading;
+    std::atomic<bool> mFirstReadingDone{false};
+    UniqueHandleW mFirstReadingFinished;
+    mutable std::jthread mReader; // last: stopped and joined before the rest goes
 };
 
 } // namespace pb
