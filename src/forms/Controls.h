@@ -23,4 +23,8 @@ class ListBox : public WindowRef {
     int ListIndex() const { return static_cast<int>(SendMessageW(hwnd_, LB_GETCURSEL, 0, 0)); }
 };
 
+// A text box's own menu, the one standard control menu, waits like the form's for a task's
+// pumping point; a read-only box wants neither Enter nor Escape.
+void WaitWithItsMenu(HWND textBox, bool readOnly);
+
 } // namespace pb

@@ -50,6 +50,8 @@ class Form : public Window, public Backdrop {
     // Gives this push button (or none) the default button's look, and every other the plain one.
     void ShowAsDefault(HWND button);
     void OnButtonFocus(bool gained, HWND buttonOrNext);
+    // A push button among the controls made: it shows as the default while it has the focus.
+    void TrackPushButton(HWND control, const wchar_t* cls, DWORD style);
 
     UniqueFont font_;
     UniqueBrush white_;
