@@ -1,6 +1,7 @@
 #pragma once
 #include "forms/Controls.h"
 #include "forms/Form.h"
+#include "forms/frmMainIds.h"
 #include <array>
 #include <functional>
 #include <memory>
@@ -64,23 +65,6 @@ class FrmMain : public Form {
     static PopupHandler SetPopupHandler(PopupHandler handler);
 
   private:
-    // Control and menu ids.
-    // clang-format off
-    enum ControlId : int {
-        idCheck1 = 1001, idCheck2, idCheck3, idCheck4, idCheck5,
-        idCommand1 = 1011, idCommand2, idCommand3, idCommand4,
-        idList1 = 1020, idText1, idFile1,
-        idImgGo = 1030,
-        idImage1 = 1041, idImage2, idImage3, idImage4, idImage5, idImage6, idImage7, idImage8, idImage9,
-        idShape1 = 1051, idShape2, idLine1,
-        idLabel2 = 1060,
-        idLabel1 = 1070, // + index
-        idPicture1 = 1080,
-        idWebBrowser1 = 1090,
-        idMnuClean = 3001, idMnuOpen, idMnuClose, idMnuWeb,
-    };
-    // clang-format on
-
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
     bool StartsSomething(UINT msg, WPARAM wp) const override;
     void CreateControls();

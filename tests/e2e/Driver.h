@@ -2,6 +2,7 @@
 // Drives purgebox.exe from the outside, as a person would: it finds the window and its
 // controls by their texts, moves the pointer, clicks, answers message boxes and picks tray
 // menu items, and reads the screen back as an accessibility tool would.
+#include "forms/frmMainIds.h"
 #include <windows.h>
 #include <atomic>
 #include <string>
@@ -56,8 +57,8 @@ class App {
     // A child control by its caption; by its id where it has none.
     HWND Control(const std::wstring& caption) const;
     HWND ControlById(int id) const { return GetDlgItem(main_, id); }
-    HWND LogList() const { return ControlById(1020); }
-    HWND TrayWindow() const { return ControlById(1080); }
+    HWND LogList() const { return ControlById(pb::idList1); }
+    HWND TrayWindow() const { return ControlById(pb::idPicture1); }
 
     // Waits until the program has handled everything sent so far.
     void Sync() const;

@@ -133,7 +133,7 @@ class EndToEnd : public ::testing::Test {
 TEST_F(EndToEnd, FirstStartShowsTheIdleWindow) {
     App app;
     EXPECT_EQ(app.Log(), Lines{L"     Purgebox is Idle..."});
-    EXPECT_EQ(App::Text(app.ControlById(1060)), L"Purgebox is Idle...");
+    EXPECT_EQ(App::Text(app.ControlById(pb::idLabel2)), L"Purgebox is Idle...");
     EXPECT_FALSE(app.Visible(app.LogList()));
     EXPECT_FALSE(app.Visible(app.Control(L"&Hide Log")));
     for (const auto& caption : kAllBoxes) {
@@ -193,7 +193,7 @@ TEST_F(EndToEnd, EveryBoxTickedRemovesExactlyWhatItNames) {
     EXPECT_EQ(log[15], L"          Purgebox removed 2 files");
     EXPECT_EQ(log[16], L"      ");
     EXPECT_TRUE(log[17].starts_with(L"     Purgebox completed at "));
-    EXPECT_FALSE(app.Visible(app.ControlById(1051))); // the progress frame
+    EXPECT_FALSE(app.Visible(app.ControlById(pb::idShape1))); // the progress frame
     EXPECT_TRUE(app.Visible(app.Control(L"&Hide Log")));
 
     EXPECT_FALSE(InCache("http://cached.example/page.htm"));
@@ -281,7 +281,7 @@ TEST_F(EndToEnd, HideLogAndSelectAll) {
     app.Sync();
     EXPECT_EQ(app.Log(), Lines{L"     Purgebox is Idle..."});
     app.Hover(app.Control(L"Internet Explorer Typed URLs"));
-    const HWND description = GetDlgItem(app.main(), 1021);
+    const HWND description = app.ControlById(pb::idText1);
     EXPECT_TRUE(app.Visible(description));
     EXPECT_EQ(App::Text(description), L"Purgebox will remove all of the URLs (Internet Addresses) "
                                       L"stored in your IE Address bar.");
