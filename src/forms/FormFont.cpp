@@ -1,4 +1,5 @@
 #include "forms/FormFont.h"
+#include "forms/Captions.h"
 #include "forms/Descriptions.h"
 #include "forms/Twips.h"
 #include "module/Site.h"
@@ -22,12 +23,13 @@ constexpr const wchar_t* kStandIns[] = {L"Comic Neue",           L"Tahoma",
 // box's caption shares its width with the box).
 struct Room {
     const wchar_t* text;
-    int twips;
+    double twips;
 };
-constexpr Room kTightest[] = {{L"Purgebox Website", 1455},
-                              {kMakerDomainCaption, 1935},
-                              {L"Version 1.0 Beta (build 1)", 1935},
-                              {L"Internet Explorer Typed URLs", 2895 - 300}};
+constexpr Room kTightest[] = {
+    {kWebsiteLink.text, kWebsiteLink.rect.width},
+    {kDomainLink.text, kDomainLink.rect.width},
+    {kVersionLine.text, kVersionLine.rect.width},
+    {kTypedUrlsOption.text, kTypedUrlsOption.rect.width - kCheckBoxTwips}};
 
 int CALLBACK NoteFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
     *reinterpret_cast<bool*>(found) = true;

@@ -1,4 +1,5 @@
 #include "forms/frmAbout.h"
+#include "forms/Captions.h"
 #include "module/Site.h"
 #include "resources/resource.h"
 
@@ -11,9 +12,6 @@ enum : int { idImage1 = 2001, idLabel1, idLabel2, idLabel3, idLabel4, idLine1, i
 
 std::unique_ptr<FrmAbout> gAbout;
 
-std::wstring VersionLine() {
-    return L"Version 1.0 Beta (build 1)";
-}
 std::wstring Credit() {
     return std::wstring(L"by ") + kMakerName;
 }
@@ -33,19 +31,18 @@ FrmAbout::FrmAbout() {
     picture_.reset(
         static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_ABOUT_TOP),
                                         IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-    const std::wstring version = VersionLine(), credit = Credit(), notice = Notice(),
-                       contact = Contact();
+    const std::wstring credit = Credit(), notice = Notice(), contact = Contact();
     using Kind = ControlRow::Kind;
     // clang-format off
     const ControlRow rows[] = {
-        // kind        control    id          caption          left  top   width height  shown   style, ex-style, picture
-        {Kind::Label,  &Label1,   idLabel1,   version.c_str(), {1373, 1080, 1935,  255}, kShown},
-        {Kind::Label,  &Label4,   idLabel4,   credit.c_str(),  {1395, 1800, 1935,  255}, kShown},
-        {Kind::Button, &Command1, idCommand1, L"&Close",       {3360, 4800, 1095,  375}, kShown, BS_DEFPUSHBUTTON},
-        {Kind::Label,  &Label2,   idLabel2,   notice.c_str(),  { 360, 2280, 3975, 1575}, kShown},
-        {Kind::Label,  &Label3,   idLabel3,   contact.c_str(), { 360, 4200, 3975,  255}, kShown},
-        {Kind::Line,   &Line1,    idLine1,    L"",             { 300, 2160, 4080,   15}, kShown},
-        {Kind::Image,  &Image1,   idImage1,   L"",             {1290,  480, 2100,  495}, kShown, 0, 0, {picture_.get(), nullptr}},
+        // kind        control    id          caption            left  top   width height  shown   style, ex-style, picture
+        {Kind::Label,  &Label1,   idLabel1,   kVersionLine.text, kVersionLine.rect,        kShown},
+        {Kind::Label,  &Label4,   idLabel4,   credit.c_str(),    {1395, 1800, 1935,  255}, kShown},
+        {Kind::Button, &Command1, idCommand1, L"&Close",         {3360, 4800, 1095,  375}, kShown, BS_DEFPUSHBUTTON},
+        {Kind::Label,  &Label2,   idLabel2,   notice.c_str(),    { 360, 2280, 3975, 1575}, kShown},
+        {Kind::Label,  &Label3,   idLabel3,   contact.c_str(),   { 360, 4200, 3975,  255}, kShown},
+        {Kind::Line,   &Line1,    idLine1,    L"",               { 300, 2160, 4080,   15}, kShown},
+        {Kind::Image,  &Image1,   idImage1,   L"",               {1290,  480, 2100,  495}, kShown, 0, 0, {picture_.get(), nullptr}},
     };
     // clang-format on
     CreateControls(rows);

@@ -1,4 +1,5 @@
 // The main window's layout: which control, which caption, where, shown or not, in which order.
+#include "forms/Captions.h"
 #include "forms/Descriptions.h"
 #include "forms/frmMain.h"
 #include "module/Site.h"
@@ -19,7 +20,7 @@ void FrmMain::CreateControls() {
     const ControlRow rows[] = {
         // kind            control       id             caption                          left  top   width height  shown   style, ex-style, picture
         {Kind::CheckBox,   &Check1,      idCheck1,      L"Temporary Internet Files",     {1080, 2520, 2895,  255}, kShown},
-        {Kind::CheckBox,   &Check2,      idCheck2,      L"Internet Explorer Typed URLs", {1080, 2880, 2895,  255}, kShown},
+        {Kind::CheckBox,   &Check2,      idCheck2,      kTypedUrlsOption.text,           kTypedUrlsOption.rect,    kShown},
         {Kind::CheckBox,   &Check3,      idCheck3,      L"Recent Documents List",        {1080, 3720, 2895,  255}, kShown},
         {Kind::CheckBox,   &Check4,      idCheck4,      L"Internet Explorer History",    {1080, 3240, 2895,  255}, kShown},
         {Kind::CheckBox,   &Check5,      idCheck5,      L"Windows Temp Files",           {1080, 4080, 2895,  255}, kShown},
@@ -31,8 +32,8 @@ void FrmMain::CreateControls() {
         {Kind::Button,     &Command4,    idCommand4,    L"&Hide Log",                    {4920, 5040, 1335,  375}, kHidden},
         {Kind::PictureBox, &imgGo,       idImgGo,       L"",                             kImgGoRect,               kShown, WS_TABSTOP},
         {Kind::Browser,    &WebBrowser1, idWebBrowser1, L"",                             { 390, 5640, 7020,  900}, kShown},
-        {Kind::Label,      &Label1[0],   idLabel1 + 0,  L"Purgebox Website",             {3840, 6600, 1455,  255}, kShown},
-        {Kind::Label,      &Label1[1],   idLabel1 + 1,  kMakerDomainCaption,             {5640, 6600, 1935,  255}, kShown},
+        {Kind::Label,      &Label1[0],   idLabel1 + 0,  kWebsiteLink.text,               kWebsiteLink.rect,        kShown},
+        {Kind::Label,      &Label1[1],   idLabel1 + 1,  kDomainLink.text,                kDomainLink.rect,         kShown},
         {Kind::Label,      &Label1[2],   idLabel1 + 2,  L"About",                        {7080,  120,  495,  255}, kShown},
         {Kind::Label,      &Label2,      idLabel2,      L"",                             { 120, 6600, 3255,  255}, kShown},
         {Kind::Fill,       &Shape2,      idShape2,      L"",                             { 500, 1570,   15,  240}, kHidden},
