@@ -29,10 +29,6 @@ std::string CurrentUser() {
 class VisitedSearch {
   public:
     VisitedSearch() = default;
-    ~VisitedSearch() {
-        if (search_)
-            FindCloseUrlCache(search_);
-    }
     VisitedSearch(const VisitedSearch&) = delete;
     VisitedSearch& operator=(const VisitedSearch&) = delete;
 
@@ -41,13 +37,13 @@ class VisitedSearch {
         while (!ended_) {
             DWORD err = 0;
             bool found;
-            if (!search_) {
-                search_ = buffer_.First(&FindFirstUrlCacheEntryA, kHistoryEntryPrefix, err);
-                found = search_ != nullptr;
+            if (!search_.get()) {
+                search_.reset(buffer_.First(&FindFirstUrlCacheEntryA, kHistoryEntryPrefix, err));
+                found = search_.get() != nullptr;
                 if (!found && err == 0)
                     err = ERROR_NO_MORE_ITEMS;
             } else {
-                found = buffer_.Next(&FindNextUrlCacheEntryA, search_, err);
+                found = buffer_.Next(&FindNextUrlCacheEntryA, search_.get(), err);
             }
             if (!found) {
                 ended_ = true;
@@ -98,7 +94,7 @@ class VisitedSearch {
     }
 
     CacheEntryBuffer buffer_;
-    HANDLE search_ = nullptr;
+    CacheSearch search_{&FindCloseUrlCache};
     bool ended_ = false;
     HRESULT error_ = S_OK;
     std::string tooLarge_;

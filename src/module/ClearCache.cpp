@@ -20,22 +20,6 @@ void Report(const wchar_t* text, DWORD code) {
     OnWindowThread([&] { ShowMessage(text + std::to_wstring(code), L"Purgebox", MB_OK); });
 }
 
-// Closes a cache search when its phase ends, however it ends.
-class CacheSearch {
-  public:
-    CacheSearch(const CacheApi& api, HANDLE h) : api_(api), h_(h) {}
-    ~CacheSearch() {
-        if (h_ && api_.FindCloseUrlCache)
-            api_.FindCloseUrlCache(h_);
-    }
-    CacheSearch(const CacheSearch&) = delete;
-    CacheSearch& operator=(const CacheSearch&) = delete;
-
-  private:
-    const CacheApi& api_;
-    HANDLE h_;
-};
-
 // Phase 1. Returns false when a failure ends the whole task.
 bool DeleteCacheGroups(const CacheApi& api) {
     if (!api.FindFirstUrlCacheGroup || !api.FindNextUrlCacheGroup || !api.DeleteUrlCacheGroup)
@@ -53,7 +37,7 @@ bool DeleteCacheGroups(const CacheApi& api) {
         Report(L"An error occurred enumerating the cache groups", err);
         return false;
     }
-    CacheSearch guard(api, search);
+    const CacheSearch guard(api.FindCloseUrlCache, search);
     do {
         SetLastError(0);
         if (!api.DeleteUrlCacheGroup(group, CACHEGROUP_FLAG_FLUSHURL_ONDELETE, nullptr)) {
@@ -79,7 +63,7 @@ void DeleteCacheEntries(const CacheApi& api) {
             Report(L"ERROR: FindFirstUrlCacheEntry - ", err);
         return;
     }
-    CacheSearch guard(api, search);
+    const CacheSearch guard(api.FindCloseUrlCache, search);
     do {
         const char* url = buffer.info()->lpszSourceUrlName;
         if (url && !IsHistoryEntryName(url)) {

@@ -76,6 +76,27 @@ class CacheEntryBuffer {
     std::vector<std::uint64_t> words_;
 };
 
+// A WinInet cache search, closed when its phase ends, however it ends. The closing call is
+// given: tests put their own in place of WinInet's.
+class CacheSearch {
+  public:
+    using Close = BOOL(WINAPI*)(HANDLE);
+    explicit CacheSearch(Close close, HANDLE search = nullptr) : close_(close), h_(search) {}
+    ~CacheSearch() { reset(); }
+    CacheSearch(const CacheSearch&) = delete;
+    CacheSearch& operator=(const CacheSearch&) = delete;
+    HANDLE get() const { return h_; }
+    void reset(HANDLE search = nullptr) {
+        if (h_ && close_)
+            close_(h_);
+        h_ = search;
+    }
+
+  private:
+    Close close_;
+    HANDLE h_;
+};
+
 // A record of the browser's history: WinInet keeps those as entries named "Visited: ...".
 // The cache task leaves them to the history task, and the history store reads exactly these.
 constexpr char kHistoryEntryPrefix[] = "Visited:";
