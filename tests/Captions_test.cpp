@@ -195,7 +195,7 @@ TEST_F(MainWindowTest, TheOptionPictureLiesAboveTheDescriptionAndTabKeepsTheDesi
         PostMessageW(GetFocus(), WM_KEYDOWN, VK_TAB, 0);
         int looks = 0; // a pump right after another may not look at the queue: wait for it
         pb::WaitPumping(
-            nullptr, [&] { return GetFocus() == next || ++looks > 3; }, pb::WaitInput::Handle);
+            nullptr, [&] { return GetFocus() == next || ++looks > 3; }, pb::WaitInput::All);
         EXPECT_EQ(GetDlgCtrlID(GetFocus()), GetDlgCtrlID(next));
     }
 }

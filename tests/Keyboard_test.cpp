@@ -13,7 +13,7 @@ void PressKey(WPARAM key, const std::function<bool()>& done) {
     PostMessageW(GetFocus(), WM_KEYDOWN, key, 1);
     int looks = 0; // a pump right after another may not look at the queue: wait for it
     pb::WaitPumping(
-        nullptr, [&] { return done() || ++looks > 5; }, pb::WaitInput::Handle);
+        nullptr, [&] { return done() || ++looks > 5; }, pb::WaitInput::All);
 }
 
 bool LooksDefault(const pb::WindowRef& button) {

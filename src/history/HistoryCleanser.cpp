@@ -129,7 +129,8 @@ void HistoryCleanser::EndFirstReading(bool stop) const {
     if (stop)
         mReader.request_stop();
     WaitPumping(
-        mFirstReadingFinished.get(), [this] { return mFirstReadingDone.load(); }, WaitInput::Leave);
+        mFirstReadingFinished.get(), [this] { return mFirstReadingDone.load(); },
+        WaitInput::AnswerOnly);
     mReader.join();
     mFirstReadingPending = false;
     Take(std::move(mFirstReading));
@@ -143,16 +144,16 @@ void HistoryCleanser::Refresh(const std::optional<std::wstring>& URLStartsWith,
                               std::int32_t Flags) {
     TakeFirstReading();
     Reading reading;
-    Aside([&] {
+    OffWindowThread([&] {
         reading = Read(mUrlHistory.Get(), URLStartsWith ? URLStartsWith->c_str() : nullptr,
                        static_cast<DWORD>(Flags));
     });
     Take(std::move(reading));
 }
 
-void HistoryCleanser::Aside(const std::function<void()>& work) const {
+void HistoryCleanser::OffWindowThread(const std::function<void()>& work) const {
     if (mFreeThreaded)
-        RunAside(work);
+        RunOnWorkerThread(work);
     else
         work(); // the system's store keeps to the thread that made it
 }
@@ -208,7 +209,7 @@ void HistoryCleanser::Clear() {
     // the clear fail.
     EndFirstReading(true);
     HRESULT hr = S_OK;
-    Aside([&] { hr = mUrlHistory->ClearHistory(); });
+    OffWindowThread([&] { hr = mUrlHistory->ClearHistory(); });
     ThrowIfFailed(hr, "IUrlHistoryStg2::ClearHistory");
     Refresh();
 }

@@ -73,7 +73,7 @@ class HistoryCleanser {
     size_t Position(std::int32_t Index) const;
 
     // Runs a long store call off the window's thread where the store allows it.
-    void Aside(const std::function<void()>& work) const;
+    void OffWindowThread(const std::function<void()>& work) const;
 
     ComPtr<IUrlHistoryStg2> mUrlHistory;
     bool mFreeThreaded = false; // ours: any thread may call it

@@ -17,7 +17,7 @@ namespace {
 const CacheApi* gApi = nullptr;
 
 void Report(const wchar_t* text, DWORD code) {
-    OnWindowThread([&] { ShowMessage(text + std::to_wstring(code), L"Purgebox", MB_OK); });
+    RunOnWindowThread([&] { ShowMessage(text + std::to_wstring(code), L"Purgebox", MB_OK); });
 }
 
 // Phase 1. Returns false when a failure ends the whole task.
@@ -113,7 +113,7 @@ void ClearCache() {
     const CacheApi& api = CurrentCacheApi();
     // A large cache takes seconds (under Wine about a millisecond an entry): the window keeps
     // answering and painting meanwhile, and the task stays free of pumping points.
-    RunAside([&] {
+    RunOnWorkerThread([&] {
         if (DeleteCacheGroups(api))
             DeleteCacheEntries(api);
     });

@@ -135,7 +135,7 @@ class Deleter {
     void WaitUntilTried(size_t count) {
         wakeAt_ = count;
         WaitPumping(
-            progress_.get(), [&] { return done_ >= count || failed_; }, WaitInput::Handle);
+            progress_.get(), [&] { return done_ >= count || failed_; }, WaitInput::All);
         wakeAt_ = kNever;
         RaiseError();
     }
@@ -171,7 +171,7 @@ class Deleter {
             WakeAllConditionVariable(&changed_);
         }
         WaitPumping(
-            exited_.get(), [&] { return exitedCount_ == started_; }, WaitInput::Leave);
+            exited_.get(), [&] { return exitedCount_ == started_; }, WaitInput::AnswerOnly);
         for (std::thread& w : workers_)
             if (w.joinable())
                 w.join();

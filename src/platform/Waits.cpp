@@ -15,9 +15,9 @@ namespace {
 
 constexpr DWORD kFrameMs = 40;
 
-thread_local bool tAsideWork = false; // this thread runs RunAside's work
+thread_local bool tWorkerThread = false; // this thread runs RunOnWorkerThread's work
 
-LRESULT CALLBACK AsideProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT CALLBACK WindowThreadProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == kMsgRunPiece) {
         (*reinterpret_cast<const std::function<void()>*>(lp))();
         return 0;
@@ -25,9 +25,9 @@ LRESULT CALLBACK AsideProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-// A message-only window on the window's thread, which aside work sends its pieces to.
-HWND AsideTarget() {
-    static const HWND window = MessageOnlyWindow(L"PurgeboxAside", &AsideProcedure);
+// A message-only window on the window's thread, which worker threads send their pieces to.
+HWND WindowThreadTarget() {
+    static const HWND window = MessageOnlyWindow(L"PurgeboxWindowThread", &WindowThreadProcedure);
     return window;
 }
 
@@ -44,10 +44,10 @@ void AnswerSentAndPaint() {
 // Waits for the event (if any), a message of the kind `input` takes, or the timeout; then
 // handles what it takes.
 void WaitOnce(HANDLE event, DWORD timeoutMs, WaitInput input) {
-    const DWORD mask = input == WaitInput::Handle ? QS_ALLINPUT : QS_SENDMESSAGE | QS_PAINT;
+    const DWORD mask = input == WaitInput::All ? QS_ALLINPUT : QS_SENDMESSAGE | QS_PAINT;
     const DWORD handles = event ? 1 : 0;
     const DWORD r = MsgWaitForMultipleObjectsEx(handles, &event, timeoutMs, mask, 0);
-    if (input == WaitInput::Leave) {
+    if (input == WaitInput::AnswerOnly) {
         DrawFrame(false);
         AnswerSentAndPaint();
         return;
@@ -65,7 +65,7 @@ void WaitPumping(void* wake, const std::function<bool()>& done, WaitInput input)
 void SleepAnswering(unsigned long ms) {
     const DWORD start = GetTickCount();
     for (DWORD waited = 0; waited < ms; waited = GetTickCount() - start)
-        WaitOnce(nullptr, std::min<DWORD>(ms - waited, kFrameMs), WaitInput::Leave);
+        WaitOnce(nullptr, std::min<DWORD>(ms - waited, kFrameMs), WaitInput::AnswerOnly);
 }
 
 void KeepAnswering() {
@@ -78,14 +78,14 @@ void KeepAnswering() {
     AnswerSentAndPaint();
 }
 
-void RunAside(const std::function<void()>& work) {
-    AsideTarget(); // made here, on the window's thread, before the work can send to it
+void RunOnWorkerThread(const std::function<void()>& work) {
+    WindowThreadTarget(); // made here, on the window's thread, before the work can send to it
     std::exception_ptr error;
     std::atomic<bool> done{false};
     const UniqueHandleW finished(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     {
         const std::jthread worker([&] {
-            tAsideWork = true;
+            tWorkerThread = true;
             try {
                 work();
             } catch (...) {
@@ -95,14 +95,14 @@ void RunAside(const std::function<void()>& work) {
             SetEvent(finished.get());
         });
         WaitPumping(
-            finished.get(), [&] { return done.load(); }, WaitInput::Leave);
+            finished.get(), [&] { return done.load(); }, WaitInput::AnswerOnly);
     }
     if (error)
         std::rethrow_exception(error);
 }
 
-void OnWindowThread(const std::function<void()>& piece) {
-    if (!tAsideWork) {
+void RunOnWindowThread(const std::function<void()>& piece) {
+    if (!tWorkerThread) {
         piece();
         return;
     }
@@ -114,7 +114,7 @@ void OnWindowThread(const std::function<void()>& piece) {
             error = std::current_exception();
         }
     };
-    SendMessageW(AsideTarget(), kMsgRunPiece, 0, reinterpret_cast<LPARAM>(&guarded));
+    SendMessageW(WindowThreadTarget(), kMsgRunPiece, 0, reinterpret_cast<LPARAM>(&guarded));
     if (error)
         std::rethrow_exception(error);
 }

@@ -15,7 +15,7 @@ constexpr UINT kMsgTabKey = WM_APP + 3;
 // To a form from one of its push buttons: it gained or lost the focus. wParam: gained; lParam:
 // the button, or on a loss the window that gains the focus.
 constexpr UINT kMsgButtonFocus = WM_APP + 4;
-// To the window that aside work reaches the window's thread through: run this piece there.
+// To the window that a worker thread reaches the window's thread through: run this piece there.
 // lParam: the std::function<void()> to run.
 constexpr UINT kMsgRunPiece = WM_APP + 5;
 // To the window that holds messages for the next pumping point: a held message's place in
