@@ -1,6 +1,7 @@
 #include "module/FolderDeleter.h"
 #include "platform/Handles.h"
 #include "platform/Waits.h"
+#include <array>
 #include <atomic>
 #include <exception>
 #include <utility>
@@ -13,6 +14,7 @@ enum class Outcome {
     Removed,
     Kept,
     Gone, // not there any more: neither removed by this purge nor kept
+    Busy, // open elsewhere without delete sharing, perhaps by the other deleting thread
 };
 
 DeletionHook& TheDeletionHook() {
@@ -41,6 +43,8 @@ Outcome DeleteEntry(const HeldFolder& folder, const FolderEntry& entry, const De
         break;
     case EntryOpen::Missing:
         return Outcome::Gone;
+    case EntryOpen::Busy:
+        return Outcome::Busy;
     default:
         return Outcome::Kept;
     }
@@ -61,19 +65,25 @@ Outcome DeleteEntry(const HeldFolder& folder, const FolderEntry& entry, const De
     return Outcome::Removed; // the file goes with the handle
 }
 
-// Deletes the listed files in list order, each only once the log holds its line, on a thread
-// of its own: under Wine every call is a round trip to the server, and side by side with the
-// log a purge takes about the time of its deletions instead of their sum with the log's. One
-// file is held at a time, only for its own check and deletion.
+// Deletes the listed files in list order, each only once the log holds its line, on threads
+// of their own: under Wine every call is a round trip to the server, and side by side with the
+// log a purge takes about the time of its deletions instead of their sum with the log's. A
+// file's check and deletion cost four calls on its handle; measured, one thread takes half as
+// long again as two (3.2 x a `del` against 2.1 x). Each thread holds one file at a time, only
+// for its own check and deletion.
 class Deleter {
   public:
     Deleter(const HeldFolder& folder, const std::vector<FolderEntry>& entries)
         : folder_(folder), entries_(entries), hook_(TheDeletionHook()),
           progress_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
-        if (progress_)
-            thread_.reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
-        if (!thread_)
-            throw std::bad_alloc();
+        for (UniqueHandleW& thread : threads_) {
+            if (progress_)
+                thread.reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
+            if (!thread) {
+                Stop(); // none may outlive the folder and the list it works on
+                throw std::bad_alloc();
+            }
+        }
     }
     Deleter(const Deleter&) = delete;
     Deleter& operator=(const Deleter&) = delete;
@@ -109,10 +119,13 @@ class Deleter {
     // window answers other programs.
     void Stop() {
         Tell([&] { finished_ = true; });
-        const HANDLE thread = thread_.get();
-        WaitPumping(
-            thread, [&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; },
-            WaitInput::Leave);
+        for (const UniqueHandleW& thread : threads_) {
+            const HANDLE h = thread.get();
+            if (h)
+                WaitPumping(
+                    h, [&] { return WaitForSingleObject(h, 0) == WAIT_OBJECT_0; },
+                    WaitInput::Leave);
+        }
     }
 
     // An error on the deleting thread ends the purge here, on the window's thread, where the
@@ -129,15 +142,33 @@ class Deleter {
         AcquireSRWLockExclusive(&lock_);
         change();
         ReleaseSRWLockExclusive(&lock_);
-        WakeConditionVariable(&more_);
+        WakeAllConditionVariable(&more_);
     }
-    bool Next(size_t i) {
+    // The next released file not yet taken, if any is left.
+    bool Take(size_t& i) {
         AcquireSRWLockExclusive(&lock_);
-        while (i >= released_ && !finished_)
+        while (next_ >= released_ && !finished_ && !failed_)
             SleepConditionVariableSRW(&more_, &lock_, INFINITE, 0);
-        const bool released = i < released_;
+        const bool taken = next_ < released_ && !failed_;
+        if (taken)
+            i = next_++;
         ReleaseSRWLockExclusive(&lock_);
-        return released;
+        return taken;
+    }
+
+    // The other thread may hold the same file by another name (a hard link, or a Unix link to
+    // it) without delete sharing: a file found busy is tried once more when that thread is
+    // done with the file it holds.
+    Outcome Delete(const FolderEntry& entry) {
+        ++working_;
+        Outcome outcome = DeleteEntry(folder_, entry, hook_);
+        if (outcome == Outcome::Busy) {
+            for (const size_t seen = done_; done_ == seen && working_ > 1;)
+                Sleep(1);
+            outcome = DeleteEntry(folder_, entry, hook_);
+        }
+        --working_;
+        return outcome == Outcome::Busy ? Outcome::Kept : outcome;
     }
 
     static DWORD WINAPI Run(void* self) {
@@ -146,19 +177,22 @@ class Deleter {
     }
     void Work() {
         try {
-            for (size_t i = 0; Next(i); ++i) {
-                const Outcome outcome = DeleteEntry(folder_, entries_[i], hook_);
+            for (size_t i; Take(i);) {
+                const Outcome outcome = Delete(entries_[i]);
                 removed_ += outcome == Outcome::Removed;
                 kept_ += outcome == Outcome::Kept;
-                done_ = i + 1;
+                ++done_;
                 // Only the window's thread waiting for this file is woken: each wake is a
                 // call to the server.
                 if (done_ >= wakeAt_)
                     SetEvent(progress_.get());
             }
         } catch (...) {
-            error_ = std::current_exception();
-            failed_ = true;
+            Tell([&] {
+                if (!failed_)
+                    error_ = std::current_exception();
+                failed_ = true; // the other thread takes no more files either
+            });
             SetEvent(progress_.get());
         }
     }
@@ -169,14 +203,14 @@ class Deleter {
     const DeletionHook hook_; // a copy: tests may replace it meanwhile
     SRWLOCK lock_ = SRWLOCK_INIT;
     CONDITION_VARIABLE more_ = CONDITION_VARIABLE_INIT;
-    size_t released_ = 0; // guarded by lock_, as is finished_
+    size_t released_ = 0, next_ = 0; // guarded by lock_, as is finished_
     bool finished_ = false;
-    std::atomic<size_t> done_{0}, wakeAt_{kNever};
+    std::atomic<size_t> done_{0}, wakeAt_{kNever}, working_{0};
     std::atomic<size_t> removed_{0}, kept_{0};
     std::atomic<bool> failed_{false};
-    std::exception_ptr error_; // set before failed_
+    std::exception_ptr error_; // the first error, set before failed_
     const UniqueHandleW progress_;
-    UniqueHandleW thread_;
+    std::array<UniqueHandleW, 2> threads_;
 };
 
 } // namespace

@@ -38,7 +38,6 @@ enum class EntryOpen { Opened, Missing, Busy, Failed };
 // A folder resolved once and held open without delete sharing, so that nothing renames or
 // replaces it through the system while it is worked on. Its entries are opened relative to
 // this handle, by their own names: no path is resolved again once the folder is checked.
-// An entry's calls are made by one thread at a time.
 class HeldFolder {
   public:
     // Nothing when there is no such folder ("?" and empty text included: never a drive root).
@@ -64,6 +63,7 @@ class HeldFolder {
     std::uint64_t id_;
     // The name the system gives this folder inside its files' names, once one was checked.
     mutable std::wstring parent_;
+    mutable SRWLOCK parentLock_ = SRWLOCK_INIT;
 };
 
 } // namespace pb
