@@ -361,3 +361,22 @@ TEST_F(TempPurge, AFolderAboveSwappedAfterTheListingChangesNothingThatGoes) {
     EXPECT_EQ(lines[lines.size() - 2], L"          Purgebox removed 0 files");
     EXPECT_EQ(lines[lines.size() - 1], L"          Purgebox could not remove 2 files");
 }
+
+TEST_F(TempPurge, AFilePutAtAListedNameAfterTheListingStays) {
+    const std::wstring kept = dir_.File(L"f1.tmp"), swapped = dir_.File(L"f2.tmp", "listed");
+    pb::SetPumpHook([&] {
+        if (SendMessageW(form().File1.hwnd(), LB_GETCOUNT, 0, 0) == 2) {
+            pb::SetPumpHook({});
+            EXPECT_TRUE(RunUnix(L"cd " + UnixPath(dir_.path()) +
+                                L" && mv f2.tmp f2.moved && echo new > f2.tmp"));
+        }
+    });
+    RunTempStage();
+    pb::SetPumpHook({});
+    EXPECT_FALSE(Exists(kept));
+    EXPECT_EQ(Content(swapped), "new\n");
+    EXPECT_EQ(Content(dir_.path() + L"\\f2.moved"), "listed");
+    const auto lines = PurgeLines();
+    EXPECT_EQ(lines[lines.size() - 2], L"          Purgebox removed 1 files");
+    EXPECT_EQ(lines[lines.size() - 1], L"          Purgebox could not remove 1 files");
+}
