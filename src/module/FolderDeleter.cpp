@@ -163,8 +163,11 @@ class Deleter {
         ++working_;
         Outcome outcome = DeleteEntry(folder_, entry, hook_);
         if (outcome == Outcome::Busy) {
-            for (const size_t seen = done_; done_ == seen && working_ > 1;)
+            // Not while the other thread waits so too: neither would hold anything.
+            ++waiting_;
+            for (const size_t seen = done_; done_ == seen && working_ > waiting_;)
                 Sleep(1);
+            --waiting_;
             outcome = DeleteEntry(folder_, entry, hook_);
         }
         --working_;
@@ -205,7 +208,7 @@ class Deleter {
     CONDITION_VARIABLE more_ = CONDITION_VARIABLE_INIT;
     size_t released_ = 0, next_ = 0; // guarded by lock_, as is finished_
     bool finished_ = false;
-    std::atomic<size_t> done_{0}, wakeAt_{kNever}, working_{0};
+    std::atomic<size_t> done_{0}, wakeAt_{kNever}, working_{0}, waiting_{0};
     std::atomic<size_t> removed_{0}, kept_{0};
     std::atomic<bool> failed_{false};
     std::exception_ptr error_; // the first error, set before failed_
