@@ -17,29 +17,34 @@ TEST_F(TempPurge, DeletesListedFilesOnlyAndLogsEachOne) {
     SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
     CreateDirectoryW((dir_.path() + L"\\sub").c_str(), nullptr);
     dir_.File(L"sub\\inner.txt");
-    const std::wstring locked = dir_.File(L"locked.tmp");
-    HANDLE hold = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+    // Two held by another program: both deleting threads may find theirs busy at once.
+    const std::wstring locked = dir_.File(L"locked.tmp"), locked2 = dir_.File(L"locked2.tmp");
+    const pb::UniqueFile hold(
+        CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    const pb::UniqueFile hold2(
+        CreateFileW(locked2.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(hold && hold2);
 
     RunTempStage();
-    CloseHandle(hold);
 
     const auto lines = PurgeLines();
-    ASSERT_EQ(lines.size(), 3u + 5u + 3u);
+    ASSERT_EQ(lines.size(), 3u + 6u + 3u);
     EXPECT_EQ(lines[0], L"          Windows Temp Directory found");
     EXPECT_EQ(lines[1], L"          " + pb::ToUpper(dir_.path()));
     EXPECT_EQ(lines[2], L"          Removing Files:");
-    std::vector<std::wstring> fileLines(lines.begin() + 3, lines.begin() + 8);
-    EXPECT_EQ(Sorted(fileLines), Sorted({L"           a.txt", L"           b.log",
-                                         L"           locked.tmp", L"           readonly.txt",
-                                         L"           \x03A9mega \x0444\x0430\x0439\x043B.txt"}));
-    EXPECT_EQ(lines[8], L"          Windows Temp Directory Cleared");
-    EXPECT_EQ(lines[9], L"          Purgebox removed 3 files");
-    EXPECT_EQ(lines[10], L"          Purgebox could not remove 2 files");
+    std::vector<std::wstring> fileLines(lines.begin() + 3, lines.begin() + 9);
+    EXPECT_EQ(Sorted(fileLines),
+              Sorted({L"           a.txt", L"           b.log", L"           locked.tmp",
+                      L"           locked2.tmp", L"           readonly.txt",
+                      L"           \x03A9mega \x0444\x0430\x0439\x043B.txt"}));
+    EXPECT_EQ(lines[9], L"          Windows Temp Directory Cleared");
+    EXPECT_EQ(lines[10], L"          Purgebox removed 3 files");
+    EXPECT_EQ(lines[11], L"          Purgebox could not remove 3 files");
 
     EXPECT_FALSE(Exists(dir_.path() + L"\\a.txt"));
     EXPECT_FALSE(Exists(dir_.path() + L"\\\x03A9mega \x0444\x0430\x0439\x043B.txt"));
     EXPECT_TRUE(Exists(locked));
+    EXPECT_TRUE(Exists(locked2));
     EXPECT_TRUE(Exists(readOnly));
     EXPECT_TRUE(Exists(dir_.path() + L"\\hidden.dat"));
     EXPECT_TRUE(Exists(dir_.path() + L"\\system.dat"));
@@ -48,7 +53,7 @@ TEST_F(TempPurge, DeletesListedFilesOnlyAndLogsEachOne) {
 
     // The log's selection followed the lines: one step per file, then seven more.
     Pump();
-    EXPECT_EQ(form().List1.ListIndex(), 5 + 7 - 1);
+    EXPECT_EQ(form().List1.ListIndex(), 6 + 7 - 1);
 }
 
 TEST_F(TempPurge, EmptyFolderLogsTheFrameAndZero) {

@@ -11,7 +11,7 @@ namespace {
 
 struct Protected {
     Location where;
-    bool content; // the user's own documents: nothing inside it is the system's to remove
+    bool content; // the user's own files: nothing inside it is the system's to remove
 };
 
 std::wstring Environment(const wchar_t* name) {
@@ -72,8 +72,11 @@ std::vector<Protected> ProtectedFolders() {
         if (const std::wstring path = Environment(name); !path.empty())
             Add(folders, path, false);
     Add(folders, GetWindowsDir() + L"\\Sysnative", false);
+    // Whether or not the profile's folders lead into it: everything in it is the user's
+    // (~/projects, ~/.config, a prefix's own registry in ~/.wine). Named through the Windows
+    // folder's drive, the prefix's own folders are on another drive, and stay accepted.
     if (const std::wstring home = WineHome(); !home.empty())
-        Add(folders, home, false); // whether or not the profile's folders lead into it
+        Add(folders, home, true);
     return folders;
 }
 

@@ -8,9 +8,10 @@ namespace pb {
 // A volume or share root; the Windows, system and Program Files folders, ProgramData, the
 // profile, the Public folder and the user's content folders (Desktop, Documents, Downloads,
 // Music, Pictures, Videos, Favorites, own and common), and under Wine the user's Unix home,
-// and every folder above any of them; every folder inside a content folder; and under Wine
-// every folder on a drive other than the Windows folder's and the home's. Folders below the
-// others, such as the Windows directory's Temp and the profile's temp folder, are accepted.
+// and every folder above any of them; every folder inside a content folder or the Unix home;
+// and under Wine every folder on a drive other than the Windows folder's and the home's.
+// Folders below the others, such as the Windows directory's Temp and the profile's temp
+// folder, are accepted.
 bool IsRefusedFolder(const Location& folder);
 
 // The same for a path; a folder that cannot be opened holds nothing to refuse.

@@ -8,6 +8,22 @@ namespace pb {
 
 namespace {
 
+constexpr auto kFileInternalInformation = static_cast<FILE_INFORMATION_CLASS>(6);
+constexpr auto kFileBasicInformation = static_cast<FILE_INFORMATION_CLASS>(4);
+constexpr auto kObjectNameInformation = static_cast<OBJECT_INFORMATION_CLASS>(1);
+constexpr NTSTATUS kObjectNameNotFound = static_cast<NTSTATUS>(0xC0000034);
+constexpr NTSTATUS kObjectPathNotFound = static_cast<NTSTATUS>(0xC000003A);
+constexpr NTSTATUS kSharingViolation = static_cast<NTSTATUS>(0xC0000043);
+constexpr NTSTATUS kDeletePending = static_cast<NTSTATUS>(0xC0000056);
+
+// A counted string over `text`, which must outlive it.
+UNICODE_STRING Counted(const std::wstring& text) {
+    UNICODE_STRING s;
+    s.Buffer = const_cast<wchar_t*>(text.c_str());
+    s.Length = s.MaximumLength = static_cast<USHORT>(text.size() * sizeof(wchar_t));
+    return s;
+}
+
 // The final path of an open file or folder without a trailing backslash; empty where the
 // system cannot say.
 std::wstring FinalPathOf(HANDLE h) {
@@ -38,16 +54,19 @@ std::wstring PathOnVolume(HANDLE h) {
     return path;
 }
 
-// The file system's id of an open file, as a folder's listing gives it. Asked of the file
-// itself: the Win32 calls that give it also ask Wine's mount manager for the volume's serial
-// number, which costs ten times a deletion.
-std::optional<std::uint64_t> FileIdOf(HANDLE h) {
-    constexpr auto kFileInternalInformation = static_cast<FILE_INFORMATION_CLASS>(6);
-    IO_STATUS_BLOCK io{};
-    LARGE_INTEGER id{};
-    if (NtQueryInformationFile(h, &io, &id, sizeof id, kFileInternalInformation) < 0)
-        return std::nullopt;
-    return static_cast<std::uint64_t>(id.QuadPart);
+// The system's own name of an open file ("\??\C:\dir\name" under Wine, "\Device\...\name" on
+// Windows), at any length; one call, where a final path takes several.
+std::wstring ObjectNameOf(HANDLE h) {
+    std::vector<std::uint64_t> buffer(1024 / 8);
+    ULONG got = 0;
+    while (NtQueryObject(h, kObjectNameInformation, buffer.data(),
+                         static_cast<ULONG>(buffer.size() * 8), &got) < 0) {
+        if (got <= buffer.size() * 8) // failed, not too small
+            return {};
+        buffer.resize(got / 8 + 1);
+    }
+    const auto* name = reinterpret_cast<const UNICODE_STRING*>(buffer.data());
+    return std::wstring(name->Buffer, name->Length / sizeof(wchar_t));
 }
 
 bool SameNoCase(const wchar_t* a, size_t na, const wchar_t* b, size_t nb) {
@@ -55,21 +74,34 @@ bool SameNoCase(const wchar_t* a, size_t na, const wchar_t* b, size_t nb) {
            CSTR_EQUAL;
 }
 
-// Whether `path` names `name` directly in `folder`, exactly: Wine's files live on a
-// case-sensitive file system. Wine gives final paths without a name's trailing dots and
-// blanks, so a name may also match without them.
-bool NamesEntry(const std::wstring& path, const std::wstring& folder, const std::wstring& name) {
-    const size_t start = folder.size() + 1;
-    if (path.size() <= start || path.compare(0, folder.size(), folder) != 0 ||
-        path[folder.size()] != L'\\')
-        return false;
-    const std::wstring_view leaf(path.c_str() + start, path.size() - start);
+// Whether the last part of a file's name is the listed `name`, exactly: Wine's files live on a
+// case-sensitive file system. Wine drops trailing dots and blanks from the last part of the
+// names it gives, so a name may also match without them.
+bool IsLeaf(std::wstring_view leaf, const std::wstring& name) {
     const size_t kept = name.find_last_not_of(L". ");
     return leaf == name ||
            (kept != std::wstring::npos && leaf == std::wstring_view(name.c_str(), kept + 1));
 }
 
 } // namespace
+
+std::optional<std::uint64_t> FileIdOf(HANDLE h) {
+    // Asked of the file itself: the Win32 calls that give it also ask Wine's mount manager for
+    // the volume's serial number, which costs ten times a deletion.
+    IO_STATUS_BLOCK io{};
+    LARGE_INTEGER id{};
+    if (NtQueryInformationFile(h, &io, &id, sizeof id, kFileInternalInformation) < 0)
+        return std::nullopt;
+    return static_cast<std::uint64_t>(id.QuadPart);
+}
+
+std::optional<std::int64_t> ChangeTimeOf(HANDLE h) {
+    FILE_BASIC_INFO info;
+    IO_STATUS_BLOCK io{};
+    if (NtQueryInformationFile(h, &io, &info, sizeof info, kFileBasicInformation) < 0)
+        return std::nullopt;
+    return info.ChangeTime.QuadPart;
+}
 
 std::wstring LongPath(const std::wstring& path) {
     if (path.rfind(L"\\\\?\\", 0) == 0)
@@ -121,8 +153,8 @@ bool IsWithin(const Location& inner, const Location& outer) {
     return in.size() == out.size() || in[out.size()] == L'\\';
 }
 
-HeldFolder::HeldFolder(UniqueFile handle, Location where, std::wstring openedAs)
-    : handle_(std::move(handle)), where_(std::move(where)), openedAs_(std::move(openedAs)) {}
+HeldFolder::HeldFolder(UniqueFile handle, Location where, std::uint64_t id)
+    : handle_(std::move(handle)), where_(std::move(where)), id_(id) {}
 
 std::optional<HeldFolder> HeldFolder::Open(const std::wstring& path) {
     if (path.empty() || path == L"?")
@@ -135,40 +167,89 @@ std::optional<HeldFolder> HeldFolder::Open(const std::wstring& path) {
     if (n == 0 || n >= full.size())
         return std::nullopt;
     full.resize(n);
-    full = LongPath(full);
-    UniqueFile h(CreateFileW(full.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+    UniqueFile h(CreateFileW(LongPath(full).c_str(),
+                             FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!h)
         return std::nullopt;
     std::optional<Location> resolved = LocationOf(h.get());
-    if (!resolved)
+    const std::optional<std::uint64_t> id = FileIdOf(h.get());
+    if (!resolved || !id)
         return std::nullopt;
-    if (full.back() == L'\\')
-        full.pop_back();
-    return HeldFolder(std::move(h), std::move(*resolved), std::move(full));
+    return HeldFolder(std::move(h), std::move(*resolved), *id);
 }
 
-std::wstring HeldFolder::EntryPath(const std::wstring& name) const {
-    // By the final path where there is one: under Wine each part of a path spelt in another
-    // case than the file system's costs a search of its parent folder.
-    return (where_.final.empty() ? openedAs_ : where_.final) + L"\\" + name;
+EntryOpen HeldFolder::OpenEntry(const std::wstring& name, UniqueHandleW& file) const {
+    UNICODE_STRING counted = Counted(name);
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &counted, 0, handle_.get(), nullptr);
+    IO_STATUS_BLOCK io{};
+    HANDLE h = nullptr;
+    // No backup semantics: a folder put at the name since the listing does not open.
+    const NTSTATUS status = NtCreateFile(
+        &h, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, &attributes, &io, nullptr, 0,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN,
+        FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT, nullptr,
+        0);
+    if (status >= 0) {
+        file.reset(h);
+        return EntryOpen::Opened;
+    }
+    switch (status) {
+    case kObjectNameNotFound:
+    case kObjectPathNotFound:
+    case kDeletePending:
+        return EntryOpen::Missing;
+    case kSharingViolation:
+        return EntryOpen::Busy;
+    default:
+        return EntryOpen::Failed;
+    }
 }
 
-bool HeldFolder::IsEntry(HANDLE file, const std::wstring& name, std::uint64_t listedId) const {
+bool HeldFolder::Holds(HANDLE file, const std::wstring& name, std::uint64_t listedId) const {
     // The listing names a link made on the Unix side by its target's id, so the id alone does
-    // not tell a link from the entry; the path alone does not tell the held folder from one
-    // put at its path since.
+    // not tell a link from the entry; the name alone does not tell the listed file from one
+    // put at its name since.
     if (FileIdOf(file) != listedId)
         return false;
-    if (!where_.final.empty()) {
-        const std::wstring final = FinalPathOf(file);
-        if (!final.empty())
-            return NamesEntry(final, where_.final, name);
-    }
-    // No final path (a long one under Wine): the same volume, and the path on it.
-    const std::optional<Location> at = LocationOf(file);
-    return at && at->volume == where_.volume && NamesEntry(at->onVolume, where_.onVolume, name);
+    const std::wstring full = ObjectNameOf(file);
+    const size_t slash = full.rfind(L'\\');
+    if (slash == std::wstring::npos || slash == 0 ||
+        !IsLeaf(std::wstring_view(full).substr(slash + 1), name))
+        return false;
+    // Every file of this folder names it alike, so it is opened to be sure only once. Wine
+    // names a folder without the trailing blanks of its last part, so its own name would not
+    // tell "work " from its sibling "work"; its files' names keep them.
+    std::wstring parent = full.substr(0, slash);
+    AcquireSRWLockShared(&parentLock_);
+    const bool known = parent == parent_;
+    ReleaseSRWLockShared(&parentLock_);
+    if (known)
+        return true;
+    if (!IsThisFolder(parent))
+        return false;
+    AcquireSRWLockExclusive(&parentLock_);
+    parent_ = std::move(parent);
+    ReleaseSRWLockExclusive(&parentLock_);
+    return true;
+}
+
+bool HeldFolder::IsThisFolder(const std::wstring& ntPath) const {
+    UNICODE_STRING counted = Counted(ntPath);
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &counted, 0, nullptr, nullptr);
+    IO_STATUS_BLOCK io{};
+    HANDLE h = nullptr;
+    if (NtOpenFile(&h, FILE_READ_ATTRIBUTES | SYNCHRONIZE, &attributes, &io,
+                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                   FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT) < 0)
+        return false;
+    const UniqueHandleW folder(h);
+    BY_HANDLE_FILE_INFORMATION info;
+    return FileIdOf(h) == id_ && GetFileInformationByHandle(h, &info) &&
+           info.dwVolumeSerialNumber == where_.volume;
 }
 
 } // namespace pb

@@ -27,9 +27,17 @@ bool IsVolumeRoot(const Location& where);
 // Whether `inner` is `outer` or lies anywhere below it, letter case aside.
 bool IsWithin(const Location& inner, const Location& outer);
 
+// The file system's id of an open file, as a folder's listing gives it.
+std::optional<std::uint64_t> FileIdOf(HANDLE h);
+// When the open file last changed in any way, a rename or a new name for it included.
+std::optional<std::int64_t> ChangeTimeOf(HANDLE h);
+
+// How opening one of a held folder's entries went.
+enum class EntryOpen { Opened, Missing, Busy, Failed };
+
 // A folder resolved once and held open without delete sharing, so that nothing renames or
-// replaces it through the system while it is worked on; its files are reached by its final
-// path and checked against it.
+// replaces it through the system while it is worked on. Its entries are opened relative to
+// this handle, by their own names: no path is resolved again once the folder is checked.
 class HeldFolder {
   public:
     // Nothing when there is no such folder ("?" and empty text included: never a drive root).
@@ -37,18 +45,25 @@ class HeldFolder {
 
     HANDLE handle() const { return handle_.get(); }
     const Location& where() const { return where_; }
-    // The path to open an entry by.
-    std::wstring EntryPath(const std::wstring& name) const;
-    // Whether the open file is the entry `name` that this folder's own listing gave with the
-    // file id `listedId`: not a link's target elsewhere, nor a case twin in a sibling folder,
-    // nor a file of another folder put in this one's place or a parent's since.
-    bool IsEntry(HANDLE file, const std::wstring& name, std::uint64_t listedId) const;
+
+    // Opens the entry `name` for its deletion, as itself where it is a Windows link, and held
+    // without delete sharing: from its check to its deletion nobody moves it through Windows.
+    EntryOpen OpenEntry(const std::wstring& name, UniqueHandleW& file) const;
+    // Whether the open file is the entry `name` that this folder's listing gave with the id
+    // `listedId`, lying directly in this folder: not a file put at that name since, nor a link's
+    // target elsewhere (Wine shows a link made on the Unix side as a plain file and opens its
+    // target), nor one in a sibling that differs only in case or in trailing blanks.
+    bool Holds(HANDLE file, const std::wstring& name, std::uint64_t listedId) const;
 
   private:
-    HeldFolder(UniqueFile handle, Location where, std::wstring openedAs);
+    HeldFolder(UniqueFile handle, Location where, std::uint64_t id);
+    bool IsThisFolder(const std::wstring& ntPath) const;
     UniqueFile handle_;
     Location where_;
-    std::wstring openedAs_; // the long form of the path as given
+    std::uint64_t id_;
+    // The name the system gives this folder inside its files' names, once one was checked.
+    mutable std::wstring parent_;
+    mutable SRWLOCK parentLock_ = SRWLOCK_INIT;
 };
 
 } // namespace pb
