@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "history/HistoryCleanser.h"
 #include "FakeHistoryStore.h"
 #include "platform/Errors.h"
 #include "forms/Twips.h"
@@ -262,7 +263,7 @@ class SlowWindow {
     SlowWindow& operator=(const SlowWindow&) = delete;
 
   private:
-    pb::UniqueHandleW ready_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    pb::UniqueKernelHandle ready_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     std::atomic<DWORD> id_{0};
     std::thread thread_;
 };

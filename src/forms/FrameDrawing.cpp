@@ -7,8 +7,6 @@ namespace pb {
 
 namespace {
 
-constexpr DWORD kFrameMs = 40;
-
 struct Held {
     HWND hwnd;
     bool held;

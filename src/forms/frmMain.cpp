@@ -1,4 +1,5 @@
 #include "forms/frmMain.h"
+#include "history/HistoryCleanser.h"
 #include "forms/Banner.h"
 #include "forms/Descriptions.h"
 #include "forms/frmAbout.h"

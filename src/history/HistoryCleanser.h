@@ -83,7 +83,7 @@ class HistoryCleanser {
     mutable bool mFirstReadingPending = false;
     mutable Reading mFirstReading;
     std::atomic<bool> mFirstReadingDone{false};
-    UniqueHandleW mFirstReadingFinished;
+    UniqueKernelHandle mFirstReadingFinished;
     mutable std::jthread mReader; // last: stopped and joined before the rest goes
 };
 

@@ -107,12 +107,6 @@ wchar_t* TaskString(const std::wstring& s) {
     return p;
 }
 
-bool StartsWithNoCase(const std::wstring& s, const std::wstring& prefix) {
-    return s.size() >= prefix.size() &&
-           CompareStringOrdinal(s.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
-                                static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
-}
-
 class VisitedEnum final : public RefCounted<IEnumSTATURL> {
   public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -170,7 +164,7 @@ class VisitedEnum final : public RefCounted<IEnumSTATURL> {
     // The next record the filter passes; false at the end.
     bool NextMatch(VisitedRecord& r) {
         while (search_->Next(r))
-            if (StartsWithNoCase(r.url, filter_))
+            if (StartsWithIgnoringCase(r.url, filter_))
                 return true;
         return false;
     }

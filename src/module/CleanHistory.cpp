@@ -1,4 +1,5 @@
 #include "module/modMain.h"
+#include "history/HistoryCleanser.h"
 #include "platform/Waits.h"
 #include <windows.h>
 

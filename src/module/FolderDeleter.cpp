@@ -37,7 +37,7 @@ bool SetDeletion(HANDLE file, bool remove) {
 Outcome DeleteEntry(const HeldFolder& folder, const FolderEntry& entry, const DeletionHook& hook) {
     if (hook)
         hook(DeletionStep::Open, entry.name);
-    UniqueHandleW file;
+    UniqueKernelHandle file;
     switch (folder.OpenEntry(entry.name, file)) {
     case EntryOpen::Opened:
         break;
@@ -76,7 +76,7 @@ class Deleter {
     Deleter(const HeldFolder& folder, const std::vector<FolderEntry>& entries)
         : folder_(folder), entries_(entries), hook_(TheDeletionHook()),
           progress_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
-        for (UniqueHandleW& thread : threads_) {
+        for (UniqueKernelHandle& thread : threads_) {
             if (progress_)
                 thread.reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
             if (!thread) {
@@ -119,7 +119,7 @@ class Deleter {
     // window answers other programs.
     void Stop() {
         Tell([&] { finished_ = true; });
-        for (const UniqueHandleW& thread : threads_) {
+        for (const UniqueKernelHandle& thread : threads_) {
             const HANDLE h = thread.get();
             if (h)
                 WaitPumping(
@@ -212,8 +212,8 @@ class Deleter {
     std::atomic<size_t> removed_{0}, kept_{0};
     std::atomic<bool> failed_{false};
     std::exception_ptr error_; // the first error, set before failed_
-    const UniqueHandleW progress_;
-    std::array<UniqueHandleW, 2> threads_;
+    const UniqueKernelHandle progress_;
+    std::array<UniqueKernelHandle, 2> threads_;
 };
 
 } // namespace

@@ -16,7 +16,7 @@ namespace pb {
 
 namespace {
 
-constexpr int kFinalDownKeys = 7; // bring the end of the log into view
+constexpr int kFinalSelectionSteps = 7; // bring the end of the log into view
 
 // The log's selection follows the newest lines. Moving it is what costs under Wine (the list
 // box works through its items at every step), so the steps are gathered and the selection
@@ -43,7 +43,6 @@ class LogSelection {
     }
 
   private:
-    static constexpr DWORD kFrameMs = 40;
     LRESULT pending_ = 0;
     DWORD last_ = 0;
 };
@@ -141,7 +140,7 @@ void PurgeFolder(const std::wstring& folder, const std::wstring& shown, const Pu
     if (tally.kept)
         AddLog(L"     Purgebox could not remove " + std::to_wstring(tally.kept) + L" files");
     DoEvents();
-    selection.Down(kFinalDownKeys, true);
+    selection.Down(kFinalSelectionSteps, true);
 }
 
 void CleanRecentFolder() {

@@ -1,4 +1,5 @@
 #include "forms/frmMain.h"
+#include "history/HistoryCleanser.h"
 #include "module/modMain.h"
 #include "forms/FrameDrawing.h"
 

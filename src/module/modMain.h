@@ -1,7 +1,6 @@
 #pragma once
 // The program's module: the log helper, the tray and Explorer helpers, the
 // cleaning tasks.
-#include "history/HistoryCleanser.h"
 #include <windows.h>
 #include <shellapi.h>
 #include <functional>
@@ -9,6 +8,8 @@
 #include <string>
 
 namespace pb {
+
+class HistoryCleanser;
 
 // The one writer of the activity log and the status line.
 void AddLog(const std::wstring& text);

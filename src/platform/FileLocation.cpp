@@ -1,4 +1,5 @@
 #include "platform/FileLocation.h"
+#include "platform/Text.h"
 #include <winternl.h>
 #include <cstdint>
 #include <utility>
@@ -67,11 +68,6 @@ std::wstring ObjectNameOf(HANDLE h) {
     }
     const auto* name = reinterpret_cast<const UNICODE_STRING*>(buffer.data());
     return std::wstring(name->Buffer, name->Length / sizeof(wchar_t));
-}
-
-bool SameNoCase(const wchar_t* a, size_t na, const wchar_t* b, size_t nb) {
-    return CompareStringOrdinal(a, static_cast<int>(na), b, static_cast<int>(nb), TRUE) ==
-           CSTR_EQUAL;
 }
 
 // Whether the last part of a file's name is the listed `name`, exactly: Wine's files live on a
@@ -148,7 +144,7 @@ bool IsWithin(const Location& inner, const Location& outer) {
     const std::wstring &in = inner.onVolume, &out = outer.onVolume;
     if (out == L"\\")
         return true;
-    if (in.size() < out.size() || !SameNoCase(in.c_str(), out.size(), out.c_str(), out.size()))
+    if (!StartsWithIgnoringCase(in, out))
         return false;
     return in.size() == out.size() || in[out.size()] == L'\\';
 }
@@ -180,7 +176,7 @@ std::optional<HeldFolder> HeldFolder::Open(const std::wstring& path) {
     return HeldFolder(std::move(h), std::move(*resolved), *id);
 }
 
-EntryOpen HeldFolder::OpenEntry(const std::wstring& name, UniqueHandleW& file) const {
+EntryOpen HeldFolder::OpenEntry(const std::wstring& name, UniqueKernelHandle& file) const {
     UNICODE_STRING counted = Counted(name);
     OBJECT_ATTRIBUTES attributes;
     InitializeObjectAttributes(&attributes, &counted, 0, handle_.get(), nullptr);
@@ -246,7 +242,7 @@ bool HeldFolder::IsThisFolder(const std::wstring& ntPath) const {
                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                    FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT) < 0)
         return false;
-    const UniqueHandleW folder(h);
+    const UniqueKernelHandle folder(h);
     BY_HANDLE_FILE_INFORMATION info;
     return FileIdOf(h) == id_ && GetFileInformationByHandle(h, &info) &&
            info.dwVolumeSerialNumber == where_.volume;

@@ -48,7 +48,7 @@ class HeldFolder {
 
     // Opens the entry `name` for its deletion, as itself where it is a Windows link, and held
     // without delete sharing: from its check to its deletion nobody moves it through Windows.
-    EntryOpen OpenEntry(const std::wstring& name, UniqueHandleW& file) const;
+    EntryOpen OpenEntry(const std::wstring& name, UniqueKernelHandle& file) const;
     // Whether the open file is the entry `name` that this folder's listing gave with the id
     // `listedId`, lying directly in this folder: not a file put at that name since, nor a link's
     // target elsewhere (Wine shows a link made on the Unix side as a plain file and opens its

@@ -51,7 +51,7 @@ struct TaskMemTraits {
     static void close(void* p) { CoTaskMemFree(p); }
 };
 
-using UniqueHandleW = UniqueHandle<HANDLE, NullTraits<HANDLE, CloseHandle>>;
+using UniqueKernelHandle = UniqueHandle<HANDLE, NullTraits<HANDLE, CloseHandle>>;
 using UniqueFile = UniqueHandle<HANDLE, FileTraits>; // from CreateFile
 using UniqueFont = UniqueHandle<HFONT, GdiObjTraits<HFONT>>;
 using UniqueBitmap = UniqueHandle<HBITMAP, GdiObjTraits<HBITMAP>>;

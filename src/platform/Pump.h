@@ -6,6 +6,10 @@
 
 namespace pb {
 
+// What the user sees is drawn at most once a frame: a log that gains a line per file would
+// otherwise cost Wine a redraw of its scroll bar per line.
+constexpr unsigned long kFrameMs = 40;
+
 // One pass of the message pump, a pumping point: handles the held messages whose turn has
 // come and every message pending now, then returns. A WM_QUIT met here is put back so the
 // main loop still sees it. A pass within 50 microseconds of one that found the queue empty

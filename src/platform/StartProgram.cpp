@@ -23,7 +23,7 @@ DWORD StartProgram(const std::wstring& commandLine, int showState) {
     if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &si, &pi))
         return GetLastError();
-    UniqueHandleW process(pi.hProcess), thread(pi.hThread);
+    UniqueKernelHandle process(pi.hProcess), thread(pi.hThread);
     return 0;
 }
 

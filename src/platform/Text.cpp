@@ -35,4 +35,10 @@ std::wstring ToUpper(std::wstring s) {
     return s;
 }
 
+bool StartsWithIgnoringCase(std::wstring_view s, std::wstring_view prefix) {
+    return s.size() >= prefix.size() &&
+           CompareStringOrdinal(s.data(), static_cast<int>(prefix.size()), prefix.data(),
+                                static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
+}
+
 } // namespace pb

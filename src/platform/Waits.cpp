@@ -13,8 +13,6 @@ namespace pb {
 
 namespace {
 
-constexpr DWORD kFrameMs = 40;
-
 thread_local bool tWorkerThread = false; // this thread runs RunOnWorkerThread's work
 
 LRESULT CALLBACK WindowThreadProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -82,7 +80,7 @@ void RunOnWorkerThread(const std::function<void()>& work) {
     WindowThreadTarget(); // made here, on the window's thread, before the work can send to it
     std::exception_ptr error;
     std::atomic<bool> done{false};
-    const UniqueHandleW finished(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const UniqueKernelHandle finished(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     {
         const std::jthread worker([&] {
             tWorkerThread = true;
