@@ -36,7 +36,7 @@ repeat() { # repeat SETUP... -- MEASURE...: the median of RUNS measurements
 none() { :; }
 # measure VAR COMMAND...: sets VAR to what COMMAND prints. A trap waits for a command
 # substitution to end, so the command runs as a child the traps can stop.
-a="" b="" c="" d="" k="" m="" p=""
+a="" c="" d="" k="" p=""
 measure() {
     local var="$1"; shift
     run_child "$@" >"$OUT/measure.tmp"
@@ -47,24 +47,43 @@ CSV="$OUT/results.csv"
 echo "case,purgebox_ms,reference_ms,ratio" > "$CSV"
 row() { echo "$1,$2,$3,$(awk -v a="$2" -v b="$3" 'BEGIN{ if (b>0) printf "%.2f", a/b; else print "" }')" >> "$CSV"; }
 
-# Each purge is paired with a `del` on a fresh identical folder right after it, so that what
-# else loads the machine falls on both: the medians of each side and of the pairs' ratios.
-rm -f "$OUT/purge.dat.tmp"
-for n in ${BENCH_SIZES:-1000 10000 40000}; do
-    pairs=""
+# paired CASE SETUP_A MEASURE_A SETUP_B MEASURE_B (names of functions): RUNS rounds, each
+# measuring Purgebox (A) and then its reference (B) on fresh identical data, so that whatever
+# else loads the machine falls on both. Prints each pair; writes the medians of each side and
+# of the pairs' ratios, and leaves the sides' medians in p and d.
+paired() {
+    local name="$1" setup_a="$2" measure_a="$3" setup_b="$4" measure_b="$5" pairs="" i
     for i in $(seq "$RUNS"); do
-        run_child fresh_files "$n"
-        measure p bench purge-temp "$FIX/temp"
-        run_child fresh_files "$n"
-        measure d bench del "$FIX/temp"
-        echo "temp_$n pair $i: Purgebox $p ms, del $d ms, $(awk -v a="$p" -v b="$d" 'BEGIN{printf "%.2f", a/b}') x"
+        run_child "$setup_a" >/dev/null
+        measure p "$measure_a"
+        run_child "$setup_b" >/dev/null
+        measure d "$measure_b"
+        echo "$name pair $i: Purgebox $p ms, reference $d ms, $(awk -v a="$p" -v b="$d" 'BEGIN{printf "%.2f", a/b}') x"
         pairs+="$p $d"$'\n'
     done
     p="$(awk 'NF {print $1}' <<<"$pairs" | median)"
     d="$(awk 'NF {print $2}' <<<"$pairs" | median)"
+    local r
     r="$(awk 'NF {printf "%.4f\n", $1/$2}' <<<"$pairs" | median)"
-    echo "temp_$n,$p,$d,$(printf '%.2f' "$r")" >> "$CSV"
-    echo "$n $p $d" >> "$OUT/purge.dat.tmp"
+    echo "$name,$p,$d,$(printf '%.2f' "$r")" >> "$CSV"
+}
+N=0
+files() { fresh_files "$N"; }
+purge_temp() { bench purge-temp "$FIX/temp"; }
+del_temp() { bench del "$FIX/temp"; }
+seed_cache() { bench seed-cache 5000; }
+purge_cache() { bench purge-cache; }
+bare_cache() { bench bare-cache; }
+seed_history() { bench seed-history 5000; }
+purge_history() { bench purge-history; }
+bare_history() { bench bare-history; }
+start() { bench start; }
+start_minimal() { bench start-minimal "$BUILD/bench/minimal_window.exe"; }
+
+rm -f "$OUT/purge.dat.tmp"
+for N in ${BENCH_SIZES:-1000 10000 40000}; do
+    paired "temp_$N" files purge_temp files del_temp
+    echo "$N $p $d" >> "$OUT/purge.dat.tmp"
 done
 mv "$OUT/purge.dat.tmp" "$OUT/purge.dat"
 
@@ -74,21 +93,15 @@ row answer_temp_40000 "$a" ""
 # BENCH_CASES=purge: the folder purge's cases alone.
 if [ "${BENCH_CASES:-all}" != purge ]; then
 
-measure p repeat bench seed-cache 5000 -- bench purge-cache
-measure b repeat bench seed-cache 5000 -- bench bare-cache
-row cache_5000 "$p" "$b"
+paired cache_5000 seed_cache purge_cache seed_cache bare_cache
 measure a repeat bench seed-cache 5000 -- bench answer-cache
 row answer_cache_5000 "$a" ""
 
-measure p repeat bench seed-history 5000 -- bench purge-history
-measure b repeat bench seed-history 5000 -- bench bare-history
-row history_5000 "$p" "$b"
+paired history_5000 seed_history purge_history seed_history bare_history
 measure a repeat bench seed-history 5000 -- bench answer-history
 row answer_history_5000 "$a" ""
 
-measure p repeat none -- bench start
-measure m repeat none -- bench start-minimal "$BUILD/bench/minimal_window.exe"
-row start_empty "$p" "$m"
+paired start_empty none start none start_minimal
 
 run_child bench seed-history 20000 >/dev/null
 measure p repeat none -- bench start
@@ -123,7 +136,7 @@ END {
         printf "| %-22s | %12s | %12s | %6.1f | %-20s |\n", "temp_40000 / temp_1000", "", "", r, (r <= 45) ? "met (<= 45 x)" : "MISSED (<= 45 x)";
     }
 }' "$CSV"
-echo "(times in ms, memory in KiB; medians of $RUNS runs; a purge's ratio is the median of its pairs' ratios)"
+echo "(times in ms, memory in KiB; medians of $RUNS runs; a ratio is the median of its pairs' ratios)"
 
 gnuplot <<GP
 set terminal pngcairo size 800,500
