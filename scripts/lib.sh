@@ -304,6 +304,7 @@ start_wine_env() {
     export DISPLAY=":$display"
     rm -f "$fdfile" "$log"
     [ "${1:-}" = no-window-manager ] || start_window_manager
+    make_private_home
     wineserver -p
     run_child quietly wineboot -i || true
     if [ "${1:-}" = no-window-manager ]; then
@@ -320,6 +321,21 @@ start_wine_env() {
     remove_server_dir
     wineserver -p
     run_child quietly wineboot -r || true
+}
+
+# A home of the prefix's own, with the folders that every desktop names in user-dirs.dirs. The
+# prefix links its Documents, Desktop and the others there: no test can reach the user's own
+# files, and the home is not taken for a content folder, as Wine does without that file.
+make_private_home() {
+    export HOME="$PRIVATE_PREFIX/home"
+    local d
+    for d in .config Desktop Documents Downloads Music Pictures Public Templates Videos; do
+        mkdir -p "$HOME/$d"
+    done
+    # shellcheck disable=SC2016 # $HOME is written as such, as xdg-user-dirs writes it
+    printf 'XDG_%s_DIR="$HOME/%s"\n' DESKTOP Desktop DOCUMENTS Documents DOWNLOAD Downloads \
+        MUSIC Music PICTURES Pictures PUBLICSHARE Public TEMPLATES Templates VIDEOS Videos \
+        >"$HOME/.config/user-dirs.dirs"
 }
 
 # Without a window manager Wine waits up to two seconds for one whenever a window leaves the
