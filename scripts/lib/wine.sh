@@ -8,6 +8,7 @@
 # picture of the window in the README shows them: a frame as designed, whatever a window
 # manager would add.
 PRIVATE_PREFIX=""
+PRIVATE_HOME=""
 XVFB_PID=""
 WM_PID=""
 start_wine_env() {
@@ -55,9 +56,13 @@ start_wine_env() {
 
 # A home of the prefix's own, with the folders that every desktop names in user-dirs.dirs. The
 # prefix links its Documents, Desktop and the others there: no test can reach the user's own
-# files, and the home is not taken for a content folder, as Wine does without that file.
+# files, and the home is not taken for a content folder, as Wine does without that file. It lies
+# beside the build, on a disk as a user's home does, not in /tmp, which may be a memory file
+# system that Wine would take for the same volume as the prefix's folders there.
 make_private_home() {
-    export HOME="$PRIVATE_PREFIX/home"
+    mkdir -p "$BUILD_ROOT"
+    PRIVATE_HOME="$(mktemp -d "$BUILD_ROOT/home.XXXXXX")"
+    export HOME="$PRIVATE_HOME"
     local d
     for d in .config Desktop Documents Downloads Music Pictures Public Templates Videos; do
         mkdir -p "$HOME/$d"
@@ -105,6 +110,8 @@ stop_wine_env() {
         rm -rf "$PRIVATE_PREFIX"
     fi
     PRIVATE_PREFIX=""
+    [ -z "$PRIVATE_HOME" ] || rm -rf "$PRIVATE_HOME"
+    PRIVATE_HOME=""
     if [ -n "$WM_PID" ]; then
         kill "$WM_PID" 2>/dev/null || true
         wait "$WM_PID" 2>/dev/null || true
