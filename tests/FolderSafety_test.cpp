@@ -244,6 +244,7 @@ TEST_F(TempPurge, AFileCannotBeMovedAwayBetweenItsCheckAndItsDeletion) {
     // A program saving through a temp file renames it into the user's documents.
     ScratchDir documents(L"documents");
     const std::wstring doc = dir_.File(L"doc.tmp"), save = dir_.File(L"save.tmp", "saved");
+    const std::wstring renamed = dir_.File(L"renamed.tmp", "renamed");
     pb::SetDeletionHook([&](pb::DeletionStep step, const std::wstring& name) {
         if (step != pb::DeletionStep::Delete)
             return;
@@ -254,6 +255,8 @@ TEST_F(TempPurge, AFileCannotBeMovedAwayBetweenItsCheckAndItsDeletion) {
             EXPECT_TRUE(RunUnix(L"mv " + UnixPath(save) + L" " +
                                 UnixPath(documents.path() + L"\\save.odt") + L" && echo new > " +
                                 UnixPath(save)));
+        } else if (name == L"renamed.tmp") {
+            EXPECT_TRUE(RunUnix(L"mv " + UnixPath(renamed) + L" " + UnixPath(renamed + L".odt")));
         }
     });
     RunTempStage();
@@ -261,11 +264,14 @@ TEST_F(TempPurge, AFileCannotBeMovedAwayBetweenItsCheckAndItsDeletion) {
     EXPECT_FALSE(Exists(doc));
     EXPECT_FALSE(Exists(documents.path() + L"\\doc.odt"));
     // Moved from the Unix side and another put at its name: both kept, and neither counted as
-    // removed.
+    // removed. Moved to another name in the folder: kept, and counted so.
     EXPECT_EQ(Content(documents.path() + L"\\save.odt"), "saved");
     EXPECT_EQ(Content(save), "new\n");
-    EXPECT_EQ(PurgeLines()[6], L"          Purgebox removed 1 files");
-    EXPECT_EQ(PurgeLines().size(), 7u);
+    EXPECT_EQ(Content(renamed + L".odt"), "renamed");
+    const std::vector<std::wstring> lines = PurgeLines();
+    ASSERT_EQ(lines.size(), 9u) << testing::PrintToString(lines);
+    EXPECT_EQ(lines[7], L"          Purgebox removed 1 files");
+    EXPECT_EQ(lines[8], L"          Purgebox could not remove 1 files");
 }
 
 TEST_F(TempPurge, TwoNamesOfOneFileGoBothThoughEachThreadHoldsOne) {
@@ -273,9 +279,13 @@ TEST_F(TempPurge, TwoNamesOfOneFileGoBothThoughEachThreadHoldsOne) {
     const std::wstring one = dir_.File(L"one.txt");
     ASSERT_TRUE(CreateHardLinkW((dir_.path() + L"\\two.txt").c_str(), one.c_str(), nullptr));
     std::atomic<bool> first{true};
+    std::atomic<int> opens{0};
     pb::SetDeletionHook([&](pb::DeletionStep step, const std::wstring&) {
-        if (step == pb::DeletionStep::Delete && first.exchange(false))
-            Sleep(300); // the other thread meanwhile opens the other name
+        if (step == pb::DeletionStep::Open)
+            ++opens;
+        else if (first.exchange(false)) // the other thread meanwhile opens the other name
+            for (int waited = 0; waited < 100 && (opens < 2 || waited < 10); ++waited)
+                Sleep(10);
     });
     RunTempStage();
     pb::SetDeletionHook({});
@@ -295,7 +305,7 @@ TEST_F(TempPurge, AnErrorOnTheDeletingThreadIsReportedAndLeavesNoIcon) {
     pb::SetDeletionHook([&](pb::DeletionStep, const std::wstring&) {
         if (!thrown.exchange(true))
             throw std::bad_alloc();
-        Sleep(20); // the other thread, meanwhile, takes no more files
+        Sleep(200); // the other thread, meanwhile, takes no more files
     });
     pb::MinimizeToTray();
     form().Check5.SetValue(1);

@@ -4,6 +4,8 @@
 #include <array>
 #include <atomic>
 #include <exception>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 
 namespace pb {
@@ -28,8 +30,8 @@ bool IsListable(DWORD attributes) {
     return (attributes & skipped) == 0;
 }
 
-bool SetDeletion(HANDLE file, bool remove) {
-    FILE_DISPOSITION_INFO dispose{remove};
+bool SetDeletion(HANDLE file) {
+    FILE_DISPOSITION_INFO dispose{TRUE};
     return SetFileInformationByHandle(file, FileDispositionInfo, &dispose, sizeof dispose);
 }
 
@@ -50,31 +52,23 @@ Outcome DeleteEntry(const HeldFolder& folder, const FolderEntry& entry, const De
     }
     if (!folder.Holds(file.get(), entry.name, entry.id))
         return Outcome::Kept;
-    const std::optional<std::int64_t> checked = ChangeTimeOf(file.get());
     if (hook)
         hook(DeletionStep::Delete, entry.name);
-    if (!checked || !SetDeletion(file.get(), true))
-        return Outcome::Kept;
-    // A Linux program knows no sharing and may have moved the file away since its check, and
-    // put another at its name: Wine removes a file at the handle's close only if the name
-    // still leads to it. Asked of the handle: a rename changes the file's change time.
-    if (ChangeTimeOf(file.get()) != checked) {
-        SetDeletion(file.get(), false);
-        return Outcome::Gone;
-    }
-    return Outcome::Removed; // the file goes with the handle
+    // The file goes with the handle, if its name still leads to it then.
+    return SetDeletion(file.get()) ? Outcome::Removed : Outcome::Kept;
 }
 
 // Deletes the listed files in list order, each only once the log holds its line, on threads
 // of their own: under Wine every call is a round trip to the server, and side by side with the
 // log a purge takes about the time of its deletions instead of their sum with the log's. A
-// file's check and deletion cost four calls on its handle; measured, one thread takes half as
-// long again as two (3.2 x a `del` against 2.1 x). Each thread holds one file at a time, only
-// for its own check and deletion.
+// file's check and deletion cost three calls on its handle; measured, one thread takes half as
+// long again as two. Each thread holds one file at a time, only for its own check and
+// deletion.
 class Deleter {
   public:
     Deleter(const HeldFolder& folder, const std::vector<FolderEntry>& entries)
         : folder_(folder), entries_(entries), hook_(TheDeletionHook()),
+          outcomes_(entries.size(), Outcome::Gone),
           progress_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
         for (UniqueKernelHandle& thread : threads_) {
             if (progress_)
@@ -111,8 +105,8 @@ class Deleter {
         Stop();
         RaiseError();
     }
-    size_t removed() const { return removed_; }
-    size_t kept() const { return kept_; }
+    // What became of each file, once all are tried.
+    std::vector<Outcome>& outcomes() { return outcomes_; }
 
   private:
     // Lets the thread end once the released files are tried, and waits for it while the
@@ -181,9 +175,7 @@ class Deleter {
     void Work() {
         try {
             for (size_t i; Take(i);) {
-                const Outcome outcome = Delete(entries_[i]);
-                removed_ += outcome == Outcome::Removed;
-                kept_ += outcome == Outcome::Kept;
+                outcomes_[i] = Delete(entries_[i]);
                 ++done_;
                 // Only the window's thread waiting for this file is woken: each wake is a
                 // call to the server.
@@ -209,12 +201,42 @@ class Deleter {
     size_t released_ = 0, next_ = 0; // guarded by lock_, as is finished_
     bool finished_ = false;
     std::atomic<size_t> done_{0}, wakeAt_{kNever}, working_{0}, waiting_{0};
-    std::atomic<size_t> removed_{0}, kept_{0};
+    std::vector<Outcome> outcomes_; // each written by the thread that took its file
     std::atomic<bool> failed_{false};
     std::exception_ptr error_; // the first error, set before failed_
     const UniqueKernelHandle progress_;
     std::array<UniqueKernelHandle, 2> threads_;
 };
+
+// A file counts as removed only if the folder no longer lists it once all are tried. Wine
+// removes a file at its handle's close only if its name still leads to it, and says nothing
+// when it does not: a Linux program, which knows no sharing, may have moved the file away
+// meanwhile, within the folder or out of it with another put at its name.
+void RecountFromWhatIsLeft(const HeldFolder& folder, const std::vector<FolderEntry>& entries,
+                           std::vector<Outcome>& outcomes) {
+    const std::vector<FolderEntry> left = ListFolderEntries(folder);
+    if (left.empty())
+        return; // the usual end: nothing to look up
+    std::unordered_map<std::wstring_view, size_t> byName;
+    std::unordered_multimap<std::uint64_t, size_t> byId;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        byName.emplace(entries[i].name, i);
+        byId.emplace(entries[i].id, i);
+    }
+    for (const FolderEntry& file : left) {
+        const auto named = byName.find(file.name);
+        const bool asListed = named != byName.end() && entries[named->second].id == file.id;
+        if (named != byName.end() && outcomes[named->second] == Outcome::Removed)
+            // Another file at its name: the listed one went elsewhere, not by this purge.
+            outcomes[named->second] = asListed ? Outcome::Kept : Outcome::Gone;
+        if (asListed)
+            continue; // a second name of a file stays with it, and the first goes as counted
+        const auto [from, to] = byId.equal_range(file.id);
+        for (auto it = from; it != to; ++it)
+            if (outcomes[it->second] == Outcome::Removed)
+                outcomes[it->second] = Outcome::Kept; // moved to another name in the folder
+    }
+}
 
 } // namespace
 
@@ -255,7 +277,14 @@ PurgeTally DeleteAsLogged(const HeldFolder& folder, const std::vector<FolderEntr
     }
     deleter.WaitUntilTried(entries.size());
     deleter.Finish();
-    return {deleter.removed(), deleter.kept()};
+    std::vector<Outcome>& outcomes = deleter.outcomes();
+    RecountFromWhatIsLeft(folder, entries, outcomes);
+    PurgeTally tally;
+    for (const Outcome outcome : outcomes) {
+        tally.removed += outcome == Outcome::Removed;
+        tally.kept += outcome == Outcome::Kept;
+    }
+    return tally;
 }
 
 } // namespace pb
