@@ -133,20 +133,20 @@ class Deleter {
 
     // Without a call to the server, unlike an event: one is made for every file.
     void Tell(const std::function<void()>& change) {
-        AcquireSRWLockExclusive(&lock_);
-        change();
-        ReleaseSRWLockExclusive(&lock_);
+        {
+            const SrwHold hold(lock_, SrwHold::Exclusive);
+            change();
+        }
         WakeAllConditionVariable(&more_);
     }
     // The next released file not yet taken, if any is left.
     bool Take(size_t& i) {
-        AcquireSRWLockExclusive(&lock_);
+        const SrwHold hold(lock_, SrwHold::Exclusive);
         while (next_ >= released_ && !finished_ && !failed_)
             SleepConditionVariableSRW(&more_, &lock_, INFINITE, 0);
         const bool taken = next_ < released_ && !failed_;
         if (taken)
             i = next_++;
-        ReleaseSRWLockExclusive(&lock_);
         return taken;
     }
 

@@ -210,16 +210,15 @@ bool HeldFolder::Holds(HANDLE file, const std::wstring& name, std::uint64_t list
     // names a folder without the trailing blanks of its last part, so its own name would not
     // tell "work " from its sibling "work"; its files' names keep them.
     std::wstring parent = full.substr(0, slash);
-    AcquireSRWLockShared(&parentLock_);
-    const bool known = parent == parent_;
-    ReleaseSRWLockShared(&parentLock_);
-    if (known)
-        return true;
+    {
+        const SrwHold hold(parentLock_, SrwHold::Shared);
+        if (parent == parent_)
+            return true;
+    }
     if (!IsThisFolder(parent))
         return false;
-    AcquireSRWLockExclusive(&parentLock_);
+    const SrwHold hold(parentLock_, SrwHold::Exclusive);
     parent_ = std::move(parent);
-    ReleaseSRWLockExclusive(&parentLock_);
     return true;
 }
 

@@ -92,4 +92,29 @@ class ComApartment {
     HRESULT hr_;
 };
 
+// Holds a slim reader/writer lock for a scope. Unlike a mutex made of a kernel object, it waits
+// without a call to Wine's server.
+class SrwHold {
+  public:
+    enum Mode { Shared, Exclusive };
+    SrwHold(SRWLOCK& lock, Mode mode) : lock_(lock), mode_(mode) {
+        if (mode_ == Shared)
+            AcquireSRWLockShared(&lock_);
+        else
+            AcquireSRWLockExclusive(&lock_);
+    }
+    ~SrwHold() {
+        if (mode_ == Shared)
+            ReleaseSRWLockShared(&lock_);
+        else
+            ReleaseSRWLockExclusive(&lock_);
+    }
+    SrwHold(const SrwHold&) = delete;
+    SrwHold& operator=(const SrwHold&) = delete;
+
+  private:
+    SRWLOCK& lock_;
+    const Mode mode_;
+};
+
 } // namespace pb
