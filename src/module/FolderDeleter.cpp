@@ -30,8 +30,8 @@ bool IsListable(DWORD attributes) {
     return (attributes & skipped) == 0;
 }
 
-bool SetDeletion(HANDLE file) {
-    FILE_DISPOSITION_INFO dispose{TRUE};
+bool SetDeletion(HANDLE file, bool remove) {
+    FILE_DISPOSITION_INFO dispose{remove};
     return SetFileInformationByHandle(file, FileDispositionInfo, &dispose, sizeof dispose);
 }
 
@@ -52,16 +52,26 @@ Outcome DeleteEntry(const HeldFolder& folder, const FolderEntry& entry, const De
     }
     if (!folder.Holds(file.get(), entry.name, entry.id))
         return Outcome::Kept;
+    const std::optional<std::int64_t> checked = ChangeTimeOf(file.get());
     if (hook)
         hook(DeletionStep::Delete, entry.name);
-    // The file goes with the handle, if its name still leads to it then.
-    return SetDeletion(file.get()) ? Outcome::Removed : Outcome::Kept;
+    if (!checked || !SetDeletion(file.get(), true))
+        return Outcome::Kept;
+    // A Linux program knows no sharing and may have moved the file away since its check: Wine
+    // removes a file at the handle's close only if its name still leads to it. Asked of the
+    // handle, which Wine answers without a call to its server: a rename changes the file's
+    // change time.
+    if (ChangeTimeOf(file.get()) != checked) {
+        SetDeletion(file.get(), false);
+        return Outcome::Gone;
+    }
+    return Outcome::Removed; // the file goes with the handle
 }
 
 // Deletes the listed files in list order, each only once the log holds its line, on threads
-// of their own: under Wine every call is a round trip to the server, and side by side with the
+// of their own: under Wine most calls are a round trip to the server, and side by side with the
 // log a purge takes about the time of its deletions instead of their sum with the log's. A
-// file's check and deletion cost three calls on its handle; measured, one thread takes half as
+// file's check and deletion take five calls on its handle; measured, one thread takes half as
 // long again as two. Each thread holds one file at a time, only for its own check and
 // deletion.
 class Deleter {
@@ -208,33 +218,23 @@ class Deleter {
     std::array<UniqueKernelHandle, 2> threads_;
 };
 
-// A file counts as removed only if the folder no longer lists it once all are tried. Wine
-// removes a file at its handle's close only if its name still leads to it, and says nothing
-// when it does not: a Linux program, which knows no sharing, may have moved the file away
-// meanwhile, within the folder or out of it with another put at its name.
+// A file counts as removed only if the folder no longer lists it under its name once all are
+// tried: the deletion happens at the handle's close, where Wine says nothing when it fails, as
+// it does for a folder whose Unix permissions forbid it. A listed name that now holds another
+// file counts neither way: the listed one went elsewhere, not by this purge.
 void RecountFromWhatIsLeft(const HeldFolder& folder, const std::vector<FolderEntry>& entries,
                            std::vector<Outcome>& outcomes) {
     const std::vector<FolderEntry> left = ListFolderEntries(folder);
     if (left.empty())
         return; // the usual end: nothing to look up
     std::unordered_map<std::wstring_view, size_t> byName;
-    std::unordered_multimap<std::uint64_t, size_t> byId;
-    for (size_t i = 0; i < entries.size(); ++i) {
+    for (size_t i = 0; i < entries.size(); ++i)
         byName.emplace(entries[i].name, i);
-        byId.emplace(entries[i].id, i);
-    }
     for (const FolderEntry& file : left) {
         const auto named = byName.find(file.name);
-        const bool asListed = named != byName.end() && entries[named->second].id == file.id;
         if (named != byName.end() && outcomes[named->second] == Outcome::Removed)
-            // Another file at its name: the listed one went elsewhere, not by this purge.
-            outcomes[named->second] = asListed ? Outcome::Kept : Outcome::Gone;
-        if (asListed)
-            continue; // a second name of a file stays with it, and the first goes as counted
-        const auto [from, to] = byId.equal_range(file.id);
-        for (auto it = from; it != to; ++it)
-            if (outcomes[it->second] == Outcome::Removed)
-                outcomes[it->second] = Outcome::Kept; // moved to another name in the folder
+            outcomes[named->second] =
+                entries[named->second].id == file.id ? Outcome::Kept : Outcome::Gone;
     }
 }
 

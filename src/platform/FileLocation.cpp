@@ -10,6 +10,7 @@ namespace pb {
 namespace {
 
 constexpr auto kFileInternalInformation = static_cast<FILE_INFORMATION_CLASS>(6);
+constexpr auto kFileBasicInformation = static_cast<FILE_INFORMATION_CLASS>(4);
 constexpr auto kObjectNameInformation = static_cast<OBJECT_INFORMATION_CLASS>(1);
 constexpr NTSTATUS kObjectNameNotFound = static_cast<NTSTATUS>(0xC0000034);
 constexpr NTSTATUS kObjectPathNotFound = static_cast<NTSTATUS>(0xC000003A);
@@ -88,6 +89,14 @@ std::optional<std::uint64_t> FileIdOf(HANDLE h) {
     if (NtQueryInformationFile(h, &io, &id, sizeof id, kFileInternalInformation) < 0)
         return std::nullopt;
     return static_cast<std::uint64_t>(id.QuadPart);
+}
+
+std::optional<std::int64_t> ChangeTimeOf(HANDLE h) {
+    FILE_BASIC_INFO info;
+    IO_STATUS_BLOCK io{};
+    if (NtQueryInformationFile(h, &io, &info, sizeof info, kFileBasicInformation) < 0)
+        return std::nullopt;
+    return info.ChangeTime.QuadPart;
 }
 
 std::wstring LongPath(const std::wstring& path) {

@@ -29,6 +29,8 @@ bool IsWithin(const Location& inner, const Location& outer);
 
 // The file system's id of an open file, as a folder's listing gives it.
 std::optional<std::uint64_t> FileIdOf(HANDLE h);
+// When the open file last changed in any way, a rename or a new name for it included.
+std::optional<std::int64_t> ChangeTimeOf(HANDLE h);
 
 // How opening one of a held folder's entries went.
 enum class EntryOpen { Opened, Missing, Busy, Failed };
