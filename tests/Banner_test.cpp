@@ -1,3 +1,4 @@
+#include "Seams.h"
 #include "TestSupport.h"
 #include "forms/Twips.h"
 #include "forms/frmAbout.h"
@@ -13,14 +14,14 @@ class Links : public MainWindowTest {
   protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        pb::SetStartProgramHandler([this](const std::wstring& line, int show) {
+        pb::seams::startProgram.Set([this](const std::wstring& line, int show) {
             started.push_back(line);
             shows.push_back(show);
             return result;
         });
     }
     void TearDown() override {
-        pb::SetStartProgramHandler({});
+        pb::seams::startProgram.Set({});
         if (pb::FrmAbout* about = pb::OpenAbout())
             DestroyWindow(about->hwnd());
         MainWindowTest::TearDown();

@@ -1,3 +1,4 @@
+#include "Seams.h"
 #include "TestSupport.h"
 #include "module/BrowserWindows.h"
 #include "module/modMain.h"
@@ -150,7 +151,7 @@ TEST_F(TypedUrls, AKeyThatCannotBeDeletedIsReportedAsAFailure) {
 TEST_F(TypedUrls, RunReadsEachBoxWhenItsStageComes) {
     auto& f = form();
     int pumps = 0;
-    pb::SetPumpHook([&] {
+    pb::seams::pumpingPoint.Set([&] {
         if (++pumps == 1) {
             f.Check2.SetValue(1); // ticked after stage 1: its stage is still to come
         }
@@ -161,7 +162,7 @@ TEST_F(TypedUrls, RunReadsEachBoxWhenItsStageComes) {
     EXPECT_EQ(lines[2], L"       Clearing Typed URLs...Done");
 
     // A greyed box does not count as ticked.
-    pb::SetPumpHook({});
+    pb::seams::pumpingPoint.Set({});
     f.Check2.SetValue(2);
     SendMessageW(f.Command1.hwnd(), BM_CLICK, 0, 0);
     EXPECT_EQ(LogLines().size(), 4u);

@@ -1,5 +1,6 @@
 // What the user reads: every caption whole, on the lines it was meant to take, and the option
 // picture on top of the description box.
+#include "Seams.h"
 #include "TestSupport.h"
 #include "forms/FormFont.h"
 #include "forms/Twips.h"
@@ -96,7 +97,7 @@ enum class Taken { MaybeNot, AtDesignSize, AtAnySize };
 void ExpectEverythingShowsWholeAtEveryDpi(const std::string& faceCase, const wchar_t* tried,
                                           Taken taken) {
     for (const int dpi : {96, 120, 144}) {
-        pb::OverrideScreenDpi(dpi);
+        pb::seams::screenDpi.Set([dpi] { return dpi; });
         auto main = std::make_unique<pb::FrmMain>();
         main->Load();
         const std::wstring drawn = FaceDrawn(main->Check1.hwnd());
@@ -133,9 +134,9 @@ constexpr wchar_t kMissingFace[] = L"Purgebox Missing Face";
 class Faces : public ::testing::Test {
   protected:
     void TearDown() override {
-        pb::OverrideDesignFace(nullptr);
-        pb::OverrideStandIns(std::nullopt);
-        pb::OverrideScreenDpi(0);
+        pb::seams::designFace.Set({});
+        pb::seams::standInFaces.Set({});
+        pb::seams::screenDpi.Set({});
     }
 };
 
@@ -143,38 +144,38 @@ class Faces : public ::testing::Test {
 
 TEST_F(Faces, TheDesignFaceIsKeptAndEverythingShowsWhole) {
     // "Comic Neue" stands for the design's face, which is not installed here.
-    pb::OverrideDesignFace(L"Comic Neue");
+    pb::seams::designFace.Set([] { return L"Comic Neue"; });
     ExpectEverythingShowsWholeAtEveryDpi("design face present", L"Comic Neue", Taken::AtDesignSize);
     // So does a face wider than any stand-in, as the design's is: it is made a little smaller
     // rather than given up for a stand-in.
-    pb::OverrideDesignFace(L"Liberation Sans");
+    pb::seams::designFace.Set([] { return L"Liberation Sans"; });
     ExpectEverythingShowsWholeAtEveryDpi("wide design face present", L"Liberation Sans",
                                          Taken::AtAnySize);
 }
 
 TEST_F(Faces, EveryStandInThatIsTakenShowsEverythingWhole) {
-    pb::OverrideDesignFace(kMissingFace);
+    pb::seams::designFace.Set([] { return kMissingFace; });
     for (const wchar_t* face : pb::StandInFaces()) {
         const std::string name = pb::Narrow(face);
         if (!pb::FaceInstalled(face)) {
             std::printf("  %s is not installed here: not checked\n", name.c_str());
             continue;
         }
-        pb::OverrideStandIns(std::vector<const wchar_t*>{face});
+        pb::seams::standInFaces.Set([face] { return std::vector<const wchar_t*>{face}; });
         ExpectEverythingShowsWholeAtEveryDpi("stand-in " + name + " alone", face, Taken::MaybeNot);
     }
     // The list as it is: the face most like the design's is not given up at any DPI.
-    pb::OverrideStandIns(std::nullopt);
+    pb::seams::standInFaces.Set({});
     ExpectEverythingShowsWholeAtEveryDpi("design face missing", L"Comic Neue", Taken::AtDesignSize);
 }
 
 TEST_F(Faces, TheLastFallbackShowsEverythingWhole) {
-    pb::OverrideDesignFace(kMissingFace);
-    pb::OverrideStandIns(std::vector<const wchar_t*>{});
+    pb::seams::designFace.Set([] { return kMissingFace; });
+    pb::seams::standInFaces.Set([] { return std::vector<const wchar_t*>{}; });
     ExpectEverythingShowsWholeAtEveryDpi("no stand-in", nullptr, Taken::MaybeNot);
     // A face too wide for the boxes at 8 points, whether the design's or the mapper's pick, is
     // kept and made smaller.
-    pb::OverrideDesignFace(L"DejaVu Sans");
+    pb::seams::designFace.Set([] { return L"DejaVu Sans"; });
     ExpectEverythingShowsWholeAtEveryDpi("too wide, no stand-in", L"DejaVu Sans", Taken::AtAnySize);
 }
 

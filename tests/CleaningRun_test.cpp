@@ -1,3 +1,4 @@
+#include "Seams.h"
 #include "TestSupport.h"
 #include "module/FolderPurge.h"
 #include "module/modMain.h"
@@ -25,10 +26,10 @@ bool IsTimeLine(const std::wstring& line, const std::wstring& prefix) {
 TEST_F(CleaningRun, WithNoBoxTickedFramesAnEmptyLogAndFillsTheBar) {
     auto& f = form();
     std::vector<float> widths;
-    pb::SetPumpHook([&] { widths.push_back(f.Shape2->WidthTwips()); });
+    pb::seams::pumpingPoint.Set([&] { widths.push_back(f.Shape2->WidthTwips()); });
     MouseMove(f.Check2.hwnd()); // description mode before the run
     SendMessageW(f.Command1.hwnd(), BM_CLICK, 0, 0);
-    pb::SetPumpHook({});
+    pb::seams::pumpingPoint.Set({});
 
     const auto lines = LogLines();
     ASSERT_EQ(lines.size(), 4u);
@@ -58,7 +59,7 @@ TEST_F(CleaningRun, FillFollowsTheFrameWidthAtEachStage) {
     auto& f = form();
     f.Shape1->SetWidthTwips(1000.5f);
     std::vector<float> widths;
-    pb::SetPumpHook([&] { widths.push_back(f.Shape2->WidthTwips()); });
+    pb::seams::pumpingPoint.Set([&] { widths.push_back(f.Shape2->WidthTwips()); });
     SendMessageW(f.Command1.hwnd(), BM_CLICK, 0, 0);
     EXPECT_EQ(widths, (std::vector<float>{
                           static_cast<float>(1000.5 * 0.2), static_cast<float>(1000.5 * 0.4),
@@ -77,7 +78,7 @@ TEST_F(CleaningRun, SecondRunReplacesTheFirstLog) {
 TEST_F(CleaningRun, HideLogAtAPumpingPointEmptiesTheLogUnderTheRun) {
     auto& f = form();
     int pumps = 0;
-    pb::SetPumpHook([&] {
+    pb::seams::pumpingPoint.Set([&] {
         if (++pumps == 2)
             SendMessageW(f.Command4.hwnd(), BM_CLICK, 0, 0);
     });
@@ -92,7 +93,7 @@ TEST_F(CleaningRun, HideLogAtAPumpingPointEmptiesTheLogUnderTheRun) {
 TEST_F(CleaningRun, NestedRunAtAPumpingPointCompletesBeforeTheOuterOne) {
     auto& f = form();
     int pumps = 0;
-    pb::SetPumpHook([&] {
+    pb::seams::pumpingPoint.Set([&] {
         if (++pumps == 1)
             SendMessageW(f.Command1.hwnd(), BM_CLICK, 0, 0);
     });
@@ -204,7 +205,7 @@ void TickAll(pb::FrmMain& f) {
 TEST_F(CleaningRun, StagesRunInTheirFixedOrderAndTheBarShowsMeanwhile) {
     Traces traces;
     std::vector<int> order;
-    pb::SetPumpHook([&] {
+    pb::seams::pumpingPoint.Set([&] {
         for (const int stage : traces.Gone())
             if (std::find(order.begin(), order.end(), stage) == order.end())
                 order.push_back(stage);
@@ -212,7 +213,7 @@ TEST_F(CleaningRun, StagesRunInTheirFixedOrderAndTheBarShowsMeanwhile) {
     });
     TickAll(form());
     SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
-    pb::SetPumpHook({});
+    pb::seams::pumpingPoint.Set({});
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4, 5}));
 }
 

@@ -1,4 +1,6 @@
+#include "Seams.h"
 #include "TempPurge.h"
+#include "module/FolderDeleter.h"
 #include "module/FolderPurge.h"
 #include "module/modMain.h"
 #include "platform/Handles.h"
@@ -68,9 +70,9 @@ TEST_F(TempPurge, ANestedRunCannotChangeWhatTheOuterPurgeDeletes) {
     for (int i = 0; i < 5; ++i)
         dir_.File(L"f" + std::to_wstring(i) + L".tmp");
     int pumps = 0;
-    pb::SetPumpHook([&] {
+    pb::seams::pumpingPoint.Set([&] {
         if (++pumps == 6) { // inside the outer purge's file loop
-            pb::SetPumpHook({});
+            pb::seams::pumpingPoint.Set({});
             dir_.File(L"late.tmp"); // arrives after the outer listing
             SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
             dir_.File(L"later.tmp");
@@ -97,7 +99,7 @@ TEST_F(TempPurge, NoFileGoesBeforeItsLineAndTheStatusShowsTheNewestLine) {
     for (int i = 0; i < kFiles; ++i)
         dir_.File(L"f" + std::to_wstring(i) + L".tmp");
     int checks = 0;
-    pb::SetPumpHook([&] {
+    pb::seams::pumpingPoint.Set([&] {
         const auto lines = LogLines();
         const std::wstring status = form().Label2->Text();
         if (lines.back() != L"     " + status)
@@ -111,9 +113,9 @@ TEST_F(TempPurge, NoFileGoesBeforeItsLineAndTheStatusShowsTheNewestLine) {
         ++checks;
     });
     RunTempStage();
-    pb::SetPumpHook({});
+    pb::seams::pumpingPoint.Set({});
     EXPECT_GT(checks, kFiles);
-    EXPECT_TRUE(pb::ListFolderFiles(dir_.path()).empty());
+    EXPECT_TRUE(ListFolderFiles(dir_.path()).empty());
     EXPECT_EQ(PurgeLines()[3 + kFiles + 1], L"          Purgebox removed 60 files");
 }
 
@@ -157,9 +159,9 @@ TEST(FolderHelpers, TempDirKeepsLongPathsAndDropsOnlyTheTrailingBackslash) {
 }
 
 TEST(FolderHelpers, AFolderThatCannotBeListedListsNothing) {
-    EXPECT_TRUE(pb::ListFolderFiles(L"").empty());
-    EXPECT_TRUE(pb::ListFolderFiles(L"?").empty());
-    EXPECT_TRUE(pb::ListFolderFiles(L"C:\\no\\such\\folder").empty());
+    EXPECT_TRUE(ListFolderFiles(L"").empty());
+    EXPECT_TRUE(ListFolderFiles(L"?").empty());
+    EXPECT_TRUE(ListFolderFiles(L"C:\\no\\such\\folder").empty());
 }
 
 TEST(FolderHelpers, PathsBeyond260CharactersAreListedAndDeleted) {
@@ -174,21 +176,20 @@ TEST(FolderHelpers, PathsBeyond260CharactersAreListedAndDeleted) {
     // A name with a trailing dot, which only the long form can reach.
     const std::wstring dotted = L"\\\\?\\" + dir + L"\\trailing.";
     CloseHandle(CreateFileW(dotted.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    EXPECT_EQ(Sorted(pb::ListFolderFiles(dir)),
-              (std::vector<std::wstring>{L"deep.txt", L"trailing."}));
+    EXPECT_EQ(Sorted(ListFolderFiles(dir)), (std::vector<std::wstring>{L"deep.txt", L"trailing."}));
 }
 
 TEST_F(TempPurge, TheLogRunsAheadOfTheDeletionsByAFrameAtMost) {
     for (int i = 0; i < 600; ++i)
         dir_.File(L"f" + std::to_wstring(i) + L".tmp");
-    const std::vector<std::wstring> names = pb::ListFolderFiles(dir_.path());
+    const std::vector<std::wstring> names = ListFolderFiles(dir_.path());
     constexpr LRESULT kLinesBeforeFiles = 5; // the run's two, the purge's three
-    pb::SetDeletionHook([](pb::DeletionStep step, const std::wstring&) {
+    pb::seams::deletion.Set([](pb::DeletionStep step, const std::wstring&) {
         if (step == pb::DeletionStep::Open)
             Sleep(1); // slower than the log, as on a busy disk
     });
     size_t deleted = 0, most = 0;
-    pb::SetPumpHook([&] {
+    pb::seams::pumpingPoint.Set([&] {
         const LRESULT lines = SendMessageW(form().List1.hwnd(), LB_GETCOUNT, 0, 0);
         const size_t logged =
             std::min<size_t>(names.size(), std::max<LRESULT>(0, lines - kLinesBeforeFiles));
@@ -197,8 +198,8 @@ TEST_F(TempPurge, TheLogRunsAheadOfTheDeletionsByAFrameAtMost) {
         most = std::max(most, logged - deleted);
     });
     RunTempStage();
-    pb::SetPumpHook({});
-    pb::SetDeletionHook({});
+    pb::seams::pumpingPoint.Set({});
+    pb::seams::deletion.Set({});
     EXPECT_LE(most, pb::kPurgeLead);
-    EXPECT_TRUE(pb::ListFolderFiles(dir_.path()).empty());
+    EXPECT_TRUE(ListFolderFiles(dir_.path()).empty());
 }

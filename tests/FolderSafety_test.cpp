@@ -1,3 +1,4 @@
+#include "Seams.h"
 #include "TempPurge.h"
 #include "module/FolderPurge.h"
 #include "module/RefusedFolders.h"
@@ -80,9 +81,9 @@ TEST_F(MainWindowTest, UnixLinksStayWithTheirTargetsAlsoWhenTheFolderIsSwappedAf
     // Once listed, the folder is swapped for one whose a.txt is a link too, and whose b.txt is
     // another file, before any file is opened for its deletion: through Windows the held
     // folder cannot be renamed, so from the Unix side.
-    pb::SetPumpHook([&] {
+    pb::seams::pumpingPoint.Set([&] {
         if (SendMessageW(form().File1.hwnd(), LB_GETCOUNT, 0, 0) == 2) {
-            pb::SetPumpHook({});
+            pb::seams::pumpingPoint.Set({});
             EXPECT_FALSE(MoveFileW(links.c_str(), (fixtures + L"listed").c_str()));
             EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
             EXPECT_TRUE(
@@ -91,7 +92,7 @@ TEST_F(MainWindowTest, UnixLinksStayWithTheirTargetsAlsoWhenTheFolderIsSwappedAf
     });
     form().Check5.SetValue(1);
     SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
-    pb::SetPumpHook({});
+    pb::seams::pumpingPoint.Set({});
     EXPECT_TRUE(Exists(fixtures + L"outside\\a.txt"));
     EXPECT_TRUE(Exists(fixtures + L"links\\b.txt"));  // at a listed path, but not the listed file
     EXPECT_TRUE(Exists(fixtures + L"listed\\b.txt")); // listed, but no longer at its path
@@ -145,19 +146,19 @@ TEST_F(TempPurge, FoldersHoldingTheUsersOwnFilesAreNotPurged) {
                                     publicDocs};
     for (const std::wstring& path : refused) {
         CreateDirectoryW(path.c_str(), nullptr);
-        EXPECT_TRUE(pb::HoldsUsersOwnFiles(path)) << testing::PrintToString(path);
+        EXPECT_TRUE(HoldsUsersOwnFiles(path)) << testing::PrintToString(path);
     }
     RemoveDirectoryW(publicDocs.c_str());
     // Below a protected folder, not above it.
-    EXPECT_FALSE(pb::HoldsUsersOwnFiles(pb::GetWindowsDir() + L"\\Temp"));
-    EXPECT_FALSE(pb::HoldsUsersOwnFiles(known(FOLDERID_LocalAppData) + L"\\Temp"));
-    EXPECT_FALSE(pb::HoldsUsersOwnFiles(dir_.path()));
+    EXPECT_FALSE(HoldsUsersOwnFiles(pb::GetWindowsDir() + L"\\Temp"));
+    EXPECT_FALSE(HoldsUsersOwnFiles(known(FOLDERID_LocalAppData) + L"\\Temp"));
+    EXPECT_FALSE(HoldsUsersOwnFiles(dir_.path()));
     // The home Wine names counts whether or not the profile's folders lead into it.
     const std::wstring inner = dir_.path() + L"\\inner";
     CreateDirectoryW(inner.c_str(), nullptr);
     SetEnvironmentVariableW(L"WINEHOMEDIR", (L"\\??\\" + inner).c_str());
-    EXPECT_TRUE(pb::HoldsUsersOwnFiles(inner));
-    EXPECT_TRUE(pb::HoldsUsersOwnFiles(dir_.path()));
+    EXPECT_TRUE(HoldsUsersOwnFiles(inner));
+    EXPECT_TRUE(HoldsUsersOwnFiles(dir_.path()));
     SetEnvironmentVariableW(L"WINEHOMEDIR", (L"\\??\\" + home).c_str());
     // A drive letter the user gave a folder (one of the home's, say): where it leads cannot be
     // told. This folder is never removed: Wine goes on naming what lies at its inode P: for a
@@ -167,7 +168,7 @@ TEST_F(TempPurge, FoldersHoldingTheUsersOwnFilesAreNotPurged) {
     ASSERT_TRUE(RunUnix(L"ln -s " + UnixPath(drive) + L" \"$WINEPREFIX/dosdevices/p:\""));
     CreateDirectoryW(L"P:\\sub", nullptr);
     Sleep(1100); // Wine looks at its drives again only once a second
-    EXPECT_TRUE(pb::HoldsUsersOwnFiles(L"P:\\sub"));
+    EXPECT_TRUE(HoldsUsersOwnFiles(L"P:\\sub"));
     RunUnix(L"rm \"$WINEPREFIX/dosdevices/p:\"");
 }
 
@@ -245,7 +246,7 @@ TEST_F(TempPurge, AFileCannotBeMovedAwayBetweenItsCheckAndItsDeletion) {
     ScratchDir documents(L"documents");
     const std::wstring doc = dir_.File(L"doc.tmp"), save = dir_.File(L"save.tmp", "saved");
     const std::wstring renamed = dir_.File(L"renamed.tmp", "renamed");
-    pb::SetDeletionHook([&](pb::DeletionStep step, const std::wstring& name) {
+    pb::seams::deletion.Set([&](pb::DeletionStep step, const std::wstring& name) {
         if (step != pb::DeletionStep::Delete)
             return;
         if (name == L"doc.tmp") {
@@ -260,7 +261,7 @@ TEST_F(TempPurge, AFileCannotBeMovedAwayBetweenItsCheckAndItsDeletion) {
         }
     });
     RunTempStage();
-    pb::SetDeletionHook({});
+    pb::seams::deletion.Set({});
     EXPECT_FALSE(Exists(doc));
     EXPECT_FALSE(Exists(documents.path() + L"\\doc.odt"));
     // Moved from the Unix side, to another name in the folder or away with another put at its
@@ -282,7 +283,7 @@ TEST_F(TempPurge, FilesAFolderWillNotLetGoAreCountedAsNotRemoved) {
         GTEST_SKIP() << "this file system makes no append-only folder";
     RunTempStage();
     EXPECT_TRUE(RunUnix(L"chattr -a " + UnixPath(dir_.path())));
-    EXPECT_EQ(pb::ListFolderFiles(dir_.path()).size(), 2u);
+    EXPECT_EQ(ListFolderFiles(dir_.path()).size(), 2u);
     const std::vector<std::wstring> lines = PurgeLines();
     ASSERT_EQ(lines.size(), 8u) << testing::PrintToString(lines);
     EXPECT_EQ(lines[6], L"          Purgebox removed 0 files");
@@ -295,7 +296,7 @@ TEST_F(TempPurge, TwoNamesOfOneFileGoBothThoughEachThreadHoldsOne) {
     ASSERT_TRUE(CreateHardLinkW((dir_.path() + L"\\two.txt").c_str(), one.c_str(), nullptr));
     std::atomic<bool> first{true};
     std::atomic<int> opens{0};
-    pb::SetDeletionHook([&](pb::DeletionStep step, const std::wstring&) {
+    pb::seams::deletion.Set([&](pb::DeletionStep step, const std::wstring&) {
         if (step == pb::DeletionStep::Open)
             ++opens;
         else if (first.exchange(false)) // the other thread meanwhile opens the other name
@@ -303,7 +304,7 @@ TEST_F(TempPurge, TwoNamesOfOneFileGoBothThoughEachThreadHoldsOne) {
                 Sleep(10);
     });
     RunTempStage();
-    pb::SetDeletionHook({});
+    pb::seams::deletion.Set({});
     EXPECT_FALSE(Exists(one));
     EXPECT_FALSE(Exists(dir_.path() + L"\\two.txt"));
     EXPECT_EQ(PurgeLines().back(), L"          Purgebox removed 2 files");
@@ -315,9 +316,9 @@ TEST_F(TempPurge, AnErrorOnTheDeletingThreadIsReportedAndLeavesNoIcon) {
         dir_.File(L"f" + std::to_wstring(i) + L".tmp");
     static std::wstring reported;
     reported.clear();
-    const pb::FatalHook old = pb::SetFatalHook([](const std::wstring& m) { reported = m; });
+    const auto old = pb::seams::fatalError.Set([](const std::wstring& m) { reported = m; });
     std::atomic<bool> thrown{false};
-    pb::SetDeletionHook([&](pb::DeletionStep, const std::wstring&) {
+    pb::seams::deletion.Set([&](pb::DeletionStep, const std::wstring&) {
         if (!thrown.exchange(true))
             throw std::bad_alloc();
         Sleep(200); // the other thread, meanwhile, takes no more files
@@ -326,11 +327,11 @@ TEST_F(TempPurge, AnErrorOnTheDeletingThreadIsReportedAndLeavesNoIcon) {
     form().Check5.SetValue(1);
     SendMessageW(form().hwnd(), WM_COMMAND, MAKEWPARAM(form().Command1.Id(), BN_CLICKED),
                  reinterpret_cast<LPARAM>(form().Command1.hwnd()));
-    pb::SetDeletionHook({});
-    pb::SetFatalHook(old);
+    pb::seams::deletion.Set({});
+    pb::seams::fatalError.Set(old);
     EXPECT_NE(reported.find(L"bad_alloc"), std::wstring::npos) << testing::PrintToString(reported);
     EXPECT_FALSE(pb::TrayIconShown());
-    EXPECT_GE(pb::ListFolderFiles(dir_.path()).size(), kFiles - 2u);
+    EXPECT_GE(ListFolderFiles(dir_.path()).size(), kFiles - 2u);
 }
 
 TEST_F(TempPurge, AFolderNamedWithATrailingBlankIsToldFromItsSibling) {
@@ -364,9 +365,9 @@ TEST_F(TempPurge, AFolderAboveSwappedAfterTheListingChangesNothingThatGoes) {
     for (const wchar_t* name : {L"\\f1.tmp", L"\\f2.tmp"})
         pb::UniqueFile(CreateFileW((temp + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                    0, nullptr));
-    pb::SetPumpHook([&] {
+    pb::seams::pumpingPoint.Set([&] {
         if (SendMessageW(form().File1.hwnd(), LB_GETCOUNT, 0, 0) == 2) {
-            pb::SetPumpHook({});
+            pb::seams::pumpingPoint.Set({});
             EXPECT_TRUE(RunUnix(L"cd " + UnixPath(dir_.path()) +
                                 L" && mv above moved && mkdir -p above/temp"
                                 L" && echo new > above/temp/f1.tmp"));
@@ -376,7 +377,7 @@ TEST_F(TempPurge, AFolderAboveSwappedAfterTheListingChangesNothingThatGoes) {
         TempDirOverride over(temp + L"\\");
         RunTempStage();
     }
-    pb::SetPumpHook({});
+    pb::seams::pumpingPoint.Set({});
     EXPECT_EQ(Content(temp + L"\\f1.tmp"), "new\n");
     // Wine names a file opened that way, and removes it at its handle's close, by the folder's
     // path as it was: that now leads elsewhere, so the listed files stay, counted as such.
@@ -389,15 +390,15 @@ TEST_F(TempPurge, AFolderAboveSwappedAfterTheListingChangesNothingThatGoes) {
 
 TEST_F(TempPurge, AFilePutAtAListedNameAfterTheListingStays) {
     const std::wstring kept = dir_.File(L"f1.tmp"), swapped = dir_.File(L"f2.tmp", "listed");
-    pb::SetPumpHook([&] {
+    pb::seams::pumpingPoint.Set([&] {
         if (SendMessageW(form().File1.hwnd(), LB_GETCOUNT, 0, 0) == 2) {
-            pb::SetPumpHook({});
+            pb::seams::pumpingPoint.Set({});
             EXPECT_TRUE(RunUnix(L"cd " + UnixPath(dir_.path()) +
                                 L" && mv f2.tmp f2.moved && echo new > f2.tmp"));
         }
     });
     RunTempStage();
-    pb::SetPumpHook({});
+    pb::seams::pumpingPoint.Set({});
     EXPECT_FALSE(Exists(kept));
     EXPECT_EQ(Content(swapped), "new\n");
     EXPECT_EQ(Content(dir_.path() + L"\\f2.moved"), "listed");

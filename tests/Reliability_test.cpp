@@ -105,7 +105,7 @@ TEST_F(Hostile, FortyThousandFilesAreCountedExactly) {
     // Unix side beforehand; without it they are made here.
     const std::wstring fixture = L"C:\\purgebox-fixtures\\forty";
     constexpr int kFiles = 40000;
-    if (pb::ListFolderFiles(fixture).size() != kFiles) {
+    if (ListFolderFiles(fixture).size() != kFiles) {
         CreateDirectoryW(L"C:\\purgebox-fixtures", nullptr);
         CreateDirectoryW(fixture.c_str(), nullptr);
         for (int i = 0; i < kFiles; ++i)
@@ -115,7 +115,7 @@ TEST_F(Hostile, FortyThousandFilesAreCountedExactly) {
     TempDirOverride over(fixture + L"\\");
     RunStage(form().Check5);
     EXPECT_TRUE(Logged(L"          Purgebox removed 40000 files"));
-    EXPECT_TRUE(pb::ListFolderFiles(fixture).empty());
+    EXPECT_TRUE(ListFolderFiles(fixture).empty());
     EXPECT_EQ(form().List1.Count(), 2 + 3 + kFiles + 2 + 2);
     RemoveDirectoryW(fixture.c_str());
 }

@@ -1,3 +1,4 @@
+#include "Seams.h"
 #include "TestSupport.h"
 #include "platform/Errors.h"
 #include "module/modMain.h"
@@ -19,12 +20,12 @@ int main(int argc, char** argv) {
     pb::ComApartment com;
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
-    pb::SetFatalHook(&FailLoudly);
-    pb::SetMessageBoxHandler([](const std::wstring& text, const std::wstring& title, UINT flags) {
+    pb::seams::fatalError.Set(&FailLoudly);
+    pb::seams::messageBox.Set([](const std::wstring& text, const std::wstring& title, UINT flags) {
         pbtest::Messages().push_back({text, title, flags});
         return IDOK;
     });
-    pb::SetEndProgramHandler([] { ++pbtest::ProgramEnds(); });
+    pb::seams::endProgram.Set([] { ++pbtest::ProgramEnds(); });
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

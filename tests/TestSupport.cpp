@@ -1,4 +1,9 @@
+#include "Seams.h"
 #include "TestSupport.h"
+#include "module/FolderDeleter.h"
+#include "module/RefusedFolders.h"
+#include <optional>
+#include <utility>
 #include "platform/Pump.h"
 
 namespace pbtest {
@@ -27,7 +32,7 @@ void MainWindowTest::SetUp() {
 }
 
 void MainWindowTest::TearDown() {
-    pb::SetPumpHook({});
+    pb::seams::pumpingPoint.Set({});
     form_.reset();
     Pump();
 }
@@ -71,6 +76,23 @@ bool KeyExists(HKEY root, const wchar_t* path) {
         return false;
     RegCloseKey(k);
     return true;
+}
+
+} // namespace pbtest
+
+namespace pbtest {
+
+std::vector<std::wstring> ListFolderFiles(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    if (const std::optional<pb::HeldFolder> held = pb::HeldFolder::Open(folder))
+        for (pb::FolderEntry& entry : pb::ListFolderEntries(*held))
+            names.push_back(std::move(entry.name));
+    return names;
+}
+
+bool HoldsUsersOwnFiles(const std::wstring& folder) {
+    const std::optional<pb::HeldFolder> held = pb::HeldFolder::Open(folder);
+    return held && pb::IsRefusedFolder(held->where());
 }
 
 } // namespace pbtest

@@ -37,6 +37,14 @@ class MainWindowTest : public ::testing::Test {
 // Lets the window handle what is queued for it.
 void Pump();
 
+// The files directly in a folder as a purge lists them: hidden and system files, folders and
+// links to folders left out. A folder that cannot be opened ("?", empty, missing) lists
+// nothing.
+std::vector<std::wstring> ListFolderFiles(const std::wstring& folder);
+// Whether a purge refuses the folder at this path; one that cannot be opened holds nothing to
+// refuse.
+bool HoldsUsersOwnFiles(const std::wstring& folder);
+
 } // namespace pbtest
 
 namespace pbtest {

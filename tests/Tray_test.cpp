@@ -1,3 +1,4 @@
+#include "Seams.h"
 #include "TestSupport.h"
 #include "history/HistoryCleanser.h"
 #include "FakeHistoryStore.h"
@@ -44,11 +45,11 @@ class Tray : public MainWindowTest {
   protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        pb::FrmMain::SetPopupHandler([this](HMENU m) { return Answer(m, menu); });
+        pb::seams::popupMenu.Set([this](HMENU m) { return Answer(m, menu); });
     }
     void TearDown() override {
-        pb::FrmMain::SetPopupHandler({});
-        pb::OverrideScreenDpi(0);
+        pb::seams::popupMenu.Set({});
+        pb::seams::screenDpi.Set({});
         pb::DeleteTrayIcon();
         MainWindowTest::TearDown();
     }
@@ -112,7 +113,7 @@ TEST_F(Tray, OnlyARightButtonPressOpensTheMenuAtAnyDpi) {
     EXPECT_EQ(menu.items, (std::vector<std::wstring>{L"Clean Now!", L"-", L"Open Purgebox",
                                                      L"Exit Purgebox", L"-", L"Purgebox Website"}));
     EXPECT_EQ(menu.defaultItem, L"Clean Now!");
-    pb::OverrideScreenDpi(120);
+    pb::seams::screenDpi.Set([] { return 120; });
     TrayMessage(WM_RBUTTONDOWN);
     EXPECT_EQ(menu.shown, 2);
 }
@@ -172,7 +173,7 @@ TEST_F(Tray, ARestartedTaskbarGetsTheIconBack) {
 TEST_F(Tray, TheWindowKeepsItsDesignedClientArea) {
     SetWindowPos(form().hwnd(), nullptr, 0, 0, 900, 900, SWP_NOMOVE | SWP_NOZORDER);
     ExpectDesignClientSize();
-    pb::OverrideScreenDpi(120);
+    pb::seams::screenDpi.Set([] { return 120; });
     SetWindowPos(form().hwnd(), nullptr, 0, 0, 300, 300, SWP_NOMOVE | SWP_NOZORDER);
     ExpectDesignClientSize();
 }
@@ -181,11 +182,11 @@ TEST_F(Tray, AnErrorThatEndsTheProgramFromTheTrayLeavesNoIcon) {
     SendMessageW(form().Command3.hwnd(), BM_CLICK, 0, 0);
     ASSERT_TRUE(IconPresent());
     static std::wstring reported;
-    const pb::FatalHook usual = pb::SetFatalHook([](const std::wstring& m) { reported = m; });
-    pb::SetPumpHook([] { throw std::runtime_error("the store failed"); });
+    const auto usual = pb::seams::fatalError.Set([](const std::wstring& m) { reported = m; });
+    pb::seams::pumpingPoint.Set([] { throw std::runtime_error("the store failed"); });
     Pick(L"Clean Now!");
-    pb::SetPumpHook({});
-    pb::SetFatalHook(usual);
+    pb::seams::pumpingPoint.Set({});
+    pb::seams::fatalError.Set(usual);
     EXPECT_EQ(reported, L"the store failed");
     EXPECT_FALSE(IconPresent());
 }
@@ -296,19 +297,19 @@ TEST_F(Tray, ARightClickDuringATaskOpensTheMenuOnlyAtTheRunsNextPumpingPoint) {
 
     std::vector<Shown> shown;
     int pumpingPoints = 0;
-    pb::SetPumpHook([&] { ++pumpingPoints; });
-    pb::FrmMain::SetPopupHandler([&](HMENU) {
+    pb::seams::pumpingPoint.Set([&] { ++pumpingPoints; });
+    pb::seams::popupMenu.Set([&](HMENU) {
         shown.push_back({pumpingPoints, gCacheDeleted == 1, history.records.empty()});
         return 0u;
     });
-    pb::SetCacheApi(&cache);
+    pb::seams::cacheApi.Set([&]() -> const pb::CacheApi& { return cache; });
     const SlowWindow slow;
     gClickOnTitle = true;
     form().Check1.SetValue(1);
     form().Check2.SetValue(1);
     form().Check4.SetValue(1);
     SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
-    pb::SetCacheApi(nullptr);
+    pb::seams::cacheApi.Set({});
     std::swap(pb::gCleanser, cleanser);
 
     // Each menu came after its task had returned, at the pumping point that followed it: also
@@ -372,8 +373,8 @@ TEST_F(Tray, AClickHeldFromBeforeAnErrorBoxOpensTheMenuOnlyAtTheNextPumpingPoint
     std::atomic<int> menus{0};
     int pumpingPoints = 0;
     std::atomic<bool> errorBoxClosed{false};
-    pb::SetPumpHook([&] { ++pumpingPoints; });
-    pb::FrmMain::SetPopupHandler([&](HMENU) {
+    pb::seams::pumpingPoint.Set([&] { ++pumpingPoints; });
+    pb::seams::popupMenu.Set([&](HMENU) {
         ++menus;
         shown.push_back({pumpingPoints, errorBoxClosed});
         return 0u;
@@ -392,13 +393,13 @@ TEST_F(Tray, AClickHeldFromBeforeAnErrorBoxOpensTheMenuOnlyAtTheNextPumpingPoint
             CloseBox(h);
         }
     });
-    const pb::MessageBoxHandler recording = pb::SetMessageBoxHandler({});
-    pb::SetCacheApi(&cache);
+    const auto recording = pb::seams::messageBox.Set({});
+    pb::seams::cacheApi.Set([&]() -> const pb::CacheApi& { return cache; });
     form().Check1.SetValue(1);
     SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
     person.join();
-    pb::SetCacheApi(nullptr);
-    pb::SetMessageBoxHandler(recording);
+    pb::seams::cacheApi.Set({});
+    pb::seams::messageBox.Set(recording);
     Pump();
 
     // The click from before the error box opened the menu at the run's first pumping point,
@@ -428,12 +429,12 @@ TEST_F(Tray, TheFatalErrorsBoxStartsNothingAndPutsNoIconBack) {
     gMenusUnderTheErrorBox = 0;
     const pb::CacheApi cache{nullptr,      nullptr,      nullptr,     &ClicksThenEmpty,
                              &NoNextEntry, &DeleteEntry, &CloseSearch};
-    pb::FrmMain::SetPopupHandler([](HMENU) {
+    pb::seams::popupMenu.Set([](HMENU) {
         ++gMenusUnderTheErrorBox;
         return 0u;
     });
     // The error's box: its loop handles whatever is queued, as a box's loop does.
-    const pb::FatalHook usual = pb::SetFatalHook([](const std::wstring&) {
+    const auto usual = pb::seams::fatalError.Set([](const std::wstring&) {
         for (int i = 0; i < 20; ++i) {
             MSG msg;
             while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -443,13 +444,13 @@ TEST_F(Tray, TheFatalErrorsBoxStartsNothingAndPutsNoIconBack) {
             Sleep(5);
         }
     });
-    pb::SetPumpHook([] { throw std::runtime_error("the store failed"); });
-    pb::SetCacheApi(&cache);
+    pb::seams::pumpingPoint.Set([] { throw std::runtime_error("the store failed"); });
+    pb::seams::cacheApi.Set([&]() -> const pb::CacheApi& { return cache; });
     form().Check1.SetValue(1);
     SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
-    pb::SetCacheApi(nullptr);
-    pb::SetPumpHook({});
-    pb::SetFatalHook(usual);
+    pb::seams::cacheApi.Set({});
+    pb::seams::pumpingPoint.Set({});
+    pb::seams::fatalError.Set(usual);
     Pump();
 
     EXPECT_EQ(gMenusUnderTheErrorBox, 0);
@@ -476,12 +477,12 @@ TEST_F(Tray, AClickOnClearNowThatReachesTheCompletionBoxStartsItsRunOnlyAfterThe
             CloseBox(box);
         }
     });
-    const pb::MessageBoxHandler recording = pb::SetMessageBoxHandler({});
+    const auto recording = pb::seams::messageBox.Set({});
     SendMessageW(clearNow, BM_CLICK, 0, 0);
     for (int i = 0; i < 50 && closed < 2; ++i)
         Pump(); // the window's own loop: the held click's run
     person.join();
-    pb::SetMessageBoxHandler(recording);
+    pb::seams::messageBox.Set(recording);
 
     EXPECT_EQ(mostAtOnce, 1u); // no run nested under the box
     EXPECT_EQ(closed, 2);      // and the click was not lost

@@ -1,4 +1,5 @@
 #include "forms/FormFont.h"
+#include "Seams.h"
 #include "forms/Captions.h"
 #include "forms/Descriptions.h"
 #include "forms/Twips.h"
@@ -10,8 +11,6 @@ namespace pb {
 
 namespace {
 
-const wchar_t* gDesignFace = nullptr;
-std::optional<std::vector<const wchar_t*>> gStandIns;
 constexpr wchar_t kDesignFace[] = L"Comic Sans MS";
 
 // In order of likeness to the design's face.
@@ -102,13 +101,15 @@ UniqueFont ChooseFont() {
     // The design's face is worth a point less before another face; the last fallback goes
     // down to what is still legible.
     constexpr int kDesignLeast = 800, kDesignFaceLeast = 700, kLeast = 600;
-    const wchar_t* design = gDesignFace ? gDesignFace : kDesignFace;
+    const wchar_t* design = seams::designFace ? seams::designFace.get()() : kDesignFace;
     const bool designInstalled = FaceInstalled(design);
     if (designInstalled)
         if (UniqueFont font = LargestThatFits(design, DEFAULT_QUALITY, kDesignFaceLeast))
             return font;
+    const std::vector<const wchar_t*> tested =
+        seams::standInFaces ? seams::standInFaces.get()() : std::vector<const wchar_t*>();
     for (const wchar_t* face :
-         gStandIns ? std::span<const wchar_t* const>(*gStandIns) : StandInFaces()) {
+         seams::standInFaces ? std::span<const wchar_t* const>(tested) : StandInFaces()) {
         if (!FaceInstalled(face))
             continue;
         if (UniqueFont font = LargestThatFits(face, NONANTIALIASED_QUALITY, kDesignLeast))
@@ -124,6 +125,9 @@ UniqueFont ChooseFont() {
 } // namespace
 
 HFONT CreateFormFont() {
+    // Chosen afresh and not kept while a test names the faces.
+    if (seams::designFace || seams::standInFaces)
+        return ChooseFont().release();
     // Measuring takes a while under Wine: the About box reuses the main window's choice.
     std::optional<Chosen>& chosen = LastChosen();
     if (!chosen || chosen->dpi != ScreenDpi()) {
@@ -137,16 +141,6 @@ HFONT CreateFormFont() {
 
 std::span<const wchar_t* const> StandInFaces() {
     return kStandIns;
-}
-
-void OverrideDesignFace(const wchar_t* face) {
-    gDesignFace = face;
-    LastChosen().reset();
-}
-
-void OverrideStandIns(std::optional<std::vector<const wchar_t*>> faces) {
-    gStandIns = std::move(faces);
-    LastChosen().reset();
 }
 
 } // namespace pb

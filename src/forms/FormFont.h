@@ -1,7 +1,5 @@
 #pragma once
-#include <optional>
 #include <span>
-#include <vector>
 #include <windows.h>
 
 namespace pb {
@@ -17,10 +15,5 @@ HFONT CreateFormFont();
 // The stand-ins, in the order they are tried.
 std::span<const wchar_t* const> StandInFaces();
 bool FaceInstalled(const wchar_t* face);
-
-// For tests: look for this face instead of the design's (null restores it).
-void OverrideDesignFace(const wchar_t* face);
-// For tests: try only these stand-ins (nullopt restores the list).
-void OverrideStandIns(std::optional<std::vector<const wchar_t*>> faces);
 
 } // namespace pb

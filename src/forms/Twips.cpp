@@ -1,14 +1,11 @@
 #include "forms/Twips.h"
+#include "Seams.h"
 
 namespace pb {
 
-namespace {
-int gDpiOverride = 0;
-}
-
 int ScreenDpi() {
-    if (gDpiOverride)
-        return gDpiOverride;
+    if (seams::screenDpi)
+        return seams::screenDpi.get()();
     static const int dpi = [] {
         HDC dc = GetDC(nullptr);
         const int d = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
@@ -17,10 +14,6 @@ int ScreenDpi() {
         return d > 0 ? d : 96;
     }();
     return dpi;
-}
-
-void OverrideScreenDpi(int dpi) {
-    gDpiOverride = dpi;
 }
 
 } // namespace pb

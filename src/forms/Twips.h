@@ -8,9 +8,6 @@ namespace pb {
 constexpr int kTwipsPerInch = 1440;
 
 int ScreenDpi();
-// For tests: pretend the screen has this many dots per inch (0 restores the
-// real value).
-void OverrideScreenDpi(int dpi);
 
 inline int TwipsToPixels(double twips) {
     const double px = twips * ScreenDpi() / kTwipsPerInch;

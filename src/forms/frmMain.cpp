@@ -1,4 +1,5 @@
 #include "forms/frmMain.h"
+#include "Seams.h"
 #include "history/HistoryCleanser.h"
 #include "forms/Banner.h"
 #include "forms/Descriptions.h"
@@ -26,11 +27,6 @@ constexpr COLORREF kBlack = RGB(0, 0, 0);
 
 FrmMain* gMainForm = nullptr;
 
-FrmMain::PopupHandler& Popup() {
-    static FrmMain::PopupHandler handler;
-    return handler;
-}
-
 std::wstring TimeOfDay() {
     wchar_t buf[80] = {};
     GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, buf, 80);
@@ -57,10 +53,6 @@ FrmMain::~FrmMain() {
     SetMessageBoxOwner(nullptr);
     if (gMainForm == this)
         gMainForm = nullptr;
-}
-
-FrmMain::PopupHandler FrmMain::SetPopupHandler(PopupHandler handler) {
-    return std::exchange(Popup(), std::move(handler));
 }
 
 void FrmMain::Load() {
@@ -254,7 +246,7 @@ void FrmMain::ShowTrayMenu() {
     AppendMenuW(menu.get(), MF_STRING, idMnuWeb, L"Purgebox Website");
     SetMenuDefaultItem(menu.get(), idMnuClean, FALSE);
     UINT chosen = 0;
-    if (const PopupHandler h = Popup()) {
+    if (const auto h = seams::popupMenu.get()) {
         chosen = h(menu.get());
     } else {
         POINT pt;

@@ -3,7 +3,6 @@
 #include "forms/Form.h"
 #include "forms/frmMainIds.h"
 #include <array>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -59,10 +58,6 @@ class FrmMain : public Form {
     HRESULT bannerResult = E_PENDING;
 
     static constexpr const wchar_t* kCaption = L"Purgebox";
-
-    // The tray's pop-up menu is shown through this, so tests can pick an item.
-    using PopupHandler = std::function<UINT(HMENU menu)>;
-    static PopupHandler SetPopupHandler(PopupHandler handler);
 
   private:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;

@@ -20,10 +20,4 @@ struct CacheApi {
     BOOL(WINAPI* FindCloseUrlCache)(HANDLE);
 };
 
-// The system's WinInet, with the group functions looked up at run time.
-const CacheApi& SystemCacheApi();
-// The table in use; tests swap in their own and put the system's back.
-const CacheApi& CurrentCacheApi();
-void SetCacheApi(const CacheApi* api);
-
 } // namespace pb

@@ -1,3 +1,4 @@
+#include "Seams.h"
 #include "module/CacheApi.h"
 #include "module/modMain.h"
 #include "platform/CacheEntryBuffer.h"
@@ -13,8 +14,6 @@ static_assert(sizeof(INTERNET_CACHE_ENTRY_INFOA) == 80, "the 32-bit cache entry 
 #endif
 
 namespace {
-
-const CacheApi* gApi = nullptr;
 
 void Report(const wchar_t* text, DWORD code) {
     RunOnWindowThread([&] { ShowMessage(text + std::to_wstring(code), L"Purgebox", MB_OK); });
@@ -78,8 +77,7 @@ void DeleteCacheEntries(const CacheApi& api) {
     } while (err != ERROR_NO_MORE_ITEMS);
 }
 
-} // namespace
-
+// The system's WinInet, with the group functions looked up at run time.
 const CacheApi& SystemCacheApi() {
     static const CacheApi api = [] {
         CacheApi a{};
@@ -102,15 +100,10 @@ const CacheApi& SystemCacheApi() {
     return api;
 }
 
-const CacheApi& CurrentCacheApi() {
-    return gApi ? *gApi : SystemCacheApi();
-}
-void SetCacheApi(const CacheApi* api) {
-    gApi = api;
-}
+} // namespace
 
 void ClearCache() {
-    const CacheApi& api = CurrentCacheApi();
+    const CacheApi& api = seams::cacheApi ? seams::cacheApi.get()() : SystemCacheApi();
     // A large cache takes seconds (under Wine about a millisecond an entry): the window keeps
     // answering and painting meanwhile, and the task stays free of pumping points.
     RunOnWorkerThread([&] {

@@ -1,4 +1,5 @@
 #include "module/FolderDeleter.h"
+#include "Seams.h"
 #include "platform/Handles.h"
 #include "platform/Waits.h"
 #include <array>
@@ -19,11 +20,6 @@ enum class Outcome {
     Busy, // open elsewhere without delete sharing, perhaps by the other deleting thread
 };
 
-DeletionHook& TheDeletionHook() {
-    static DeletionHook hook;
-    return hook;
-}
-
 bool IsListable(DWORD attributes) {
     constexpr DWORD skipped =
         FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
@@ -36,6 +32,8 @@ bool SetDeletion(HANDLE file, bool remove) {
 }
 
 // Deletes one listed file, but only the very entry that was listed, lying in the folder.
+using DeletionHook = decltype(seams::deletion)::Function;
+
 Outcome DeleteEntry(const HeldFolder& folder, const FolderEntry& entry, const DeletionHook& hook) {
     if (hook)
         hook(DeletionStep::Open, entry.name);
@@ -77,7 +75,7 @@ Outcome DeleteEntry(const HeldFolder& folder, const FolderEntry& entry, const De
 class Deleter {
   public:
     Deleter(const HeldFolder& folder, const std::vector<FolderEntry>& entries)
-        : folder_(folder), entries_(entries), hook_(TheDeletionHook()),
+        : folder_(folder), entries_(entries), hook_(seams::deletion.get()),
           outcomes_(entries.size(), Outcome::Gone),
           progress_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
         for (UniqueKernelHandle& thread : threads_) {
@@ -260,10 +258,6 @@ std::vector<FolderEntry> ListFolderEntries(const HeldFolder& folder) {
         KeepAnswering(); // a large folder takes a while to list
     }
     return entries;
-}
-
-DeletionHook SetDeletionHook(DeletionHook hook) {
-    return std::exchange(TheDeletionHook(), std::move(hook));
 }
 
 PurgeTally DeleteAsLogged(const HeldFolder& folder, const std::vector<FolderEntry>& entries,

@@ -13,12 +13,6 @@ namespace pb {
 // worth, so the log never shows files as removed long before they are.
 constexpr size_t kPurgeLead = 256;
 
-// Called on a deleting thread for each file: before it is opened, and once it is open and
-// checked, before its deletion. Tests use it to hold the deletions back or to interfere.
-enum class DeletionStep { Open, Delete };
-using DeletionHook = std::function<void(DeletionStep step, const std::wstring& name)>;
-DeletionHook SetDeletionHook(DeletionHook hook);
-
 struct FolderEntry {
     std::wstring name;
     std::uint64_t id; // the file system's id of the file

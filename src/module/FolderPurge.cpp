@@ -1,4 +1,5 @@
 #include "module/FolderPurge.h"
+#include "module/FolderDeleter.h"
 #include "forms/frmMain.h"
 #include "module/RefusedFolders.h"
 #include "module/modMain.h"
@@ -8,8 +9,6 @@
 #include "platform/Text.h"
 #include "platform/Waits.h"
 #include <shlobj.h>
-#include <algorithm>
-#include <iterator>
 #include <optional>
 
 namespace pb {
@@ -84,16 +83,6 @@ std::wstring GetSpecialFolder(int csidl) {
                                GPFIDL_DEFAULT))
         return {};
     return StripNull(buffer);
-}
-
-std::vector<std::wstring> ListFolderFiles(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    if (const std::optional<HeldFolder> held = HeldFolder::Open(folder)) {
-        std::vector<FolderEntry> entries = ListFolderEntries(*held);
-        std::ranges::transform(entries, std::back_inserter(names),
-                               [](FolderEntry& entry) { return std::move(entry.name); });
-    }
-    return names;
 }
 
 void PurgeFolder(const std::wstring& folder, const std::wstring& shown, const PurgeTexts& texts) {

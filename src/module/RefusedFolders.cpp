@@ -103,9 +103,4 @@ bool IsRefusedFolder(const Location& folder) {
     });
 }
 
-bool HoldsUsersOwnFiles(const std::wstring& folder) {
-    const std::optional<HeldFolder> held = HeldFolder::Open(folder);
-    return held && IsRefusedFolder(held->where());
-}
-
 } // namespace pb

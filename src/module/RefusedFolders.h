@@ -14,7 +14,4 @@ namespace pb {
 // folder, are accepted.
 bool IsRefusedFolder(const Location& folder);
 
-// The same for a path; a folder that cannot be opened holds nothing to refuse.
-bool HoldsUsersOwnFiles(const std::wstring& folder);
-
 } // namespace pb

@@ -1,4 +1,5 @@
 #include "forms/frmMain.h"
+#include "Seams.h"
 #include "module/modMain.h"
 #include "platform/HeldMessages.h"
 #include <cstddef>
@@ -18,10 +19,6 @@ constexpr char kTip[] = "Purgebox (Right-Click for Menu)";
 constexpr size_t kTipField = 64; // the first layout's tip field
 bool gIconWanted = false;        // added and not deleted since
 
-std::function<void()>& EndHandler() {
-    static std::function<void()> handler;
-    return handler;
-}
 } // namespace
 
 void MinimizeToTray() {
@@ -59,15 +56,11 @@ bool TrayIconShown() {
 
 void EndProgram() {
     DeleteTrayIcon();
-    if (const auto h = EndHandler()) {
+    if (const auto h = seams::endProgram.get()) {
         h();
         return;
     }
     ExitProcess(0);
-}
-
-std::function<void()> SetEndProgramHandler(std::function<void()> handler) {
-    return std::exchange(EndHandler(), std::move(handler));
 }
 
 } // namespace pb

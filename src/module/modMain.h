@@ -3,7 +3,6 @@
 // cleaning tasks.
 #include <windows.h>
 #include <shellapi.h>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -38,9 +37,8 @@ void DeleteTrayIcon();
 void RestoreTrayIcon();
 bool TrayIconShown();
 
-// Ends the program at once, leaving no tray icon behind. Tests take the ending instead.
+// Ends the program at once, leaving no tray icon behind.
 void EndProgram();
-std::function<void()> SetEndProgramHandler(std::function<void()> handler);
 
 // The Windows directory, without a trailing backslash.
 std::wstring GetWindowsDir();

@@ -1,4 +1,5 @@
 #include "platform/Errors.h"
+#include "Seams.h"
 #include "platform/HeldMessages.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
@@ -8,7 +9,6 @@
 namespace pb {
 
 namespace {
-FatalHook gFatalHook = nullptr;
 void (*gFatalCleanup)() = nullptr;
 
 std::string Describe(HRESULT hr, const std::string& where) {
@@ -23,8 +23,9 @@ void Fatal(const std::wstring& message) {
     const EndingAfterError ending;
     if (gFatalCleanup)
         gFatalCleanup();
-    if (gFatalHook) {
-        gFatalHook(message);
+    // Under test the message fails the test instead of ending the process.
+    if (const auto test = seams::fatalError.get()) {
+        test(message);
         return;
     }
     ShowMessage(L"Unexpected error: " + message + L"\n\nPurgebox will now close.", L"Purgebox",
@@ -41,9 +42,6 @@ void ReportFatalError(const std::exception& e) {
 }
 void ReportFatalUnknown() {
     Fatal(L"unknown error");
-}
-FatalHook SetFatalHook(FatalHook hook) {
-    return std::exchange(gFatalHook, hook);
 }
 void SetFatalCleanup(void (*cleanup)()) {
     gFatalCleanup = cleanup;

@@ -23,12 +23,9 @@ inline void ThrowIfFailed(HRESULT hr, const char* where) {
 }
 
 // The one top-level handler: runs the cleanup, names the error in a message box, then ends
-// the process. Tests replace the message and the ending (the hook returns), so that a stray
-// error fails the test instead of killing it.
+// the process.
 void ReportFatalError(const std::exception& e);
 void ReportFatalUnknown();
-using FatalHook = void (*)(const std::wstring& message);
-FatalHook SetFatalHook(FatalHook hook); // returns the one it replaces
 // What must not outlive the process, such as the tray icon, goes before the message.
 void SetFatalCleanup(void (*cleanup)());
 

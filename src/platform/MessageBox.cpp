@@ -1,4 +1,5 @@
 #include "platform/MessageBox.h"
+#include "Seams.h"
 #include "platform/HeldMessages.h"
 #include "platform/Pump.h"
 #include <utility>
@@ -6,10 +7,6 @@
 namespace pb {
 
 namespace {
-MessageBoxHandler& Handler() {
-    static MessageBoxHandler handler;
-    return handler;
-}
 HWND gOwner = nullptr;
 int gBoxesUp = 0;
 
@@ -37,7 +34,7 @@ BOOL CALLBACK FindBox(HWND w, LPARAM found) {
 
 int ShowMessage(const std::wstring& text, const std::wstring& title, UINT flags) {
     DrawFrame(true); // the box should sit over an up-to-date window
-    if (const auto& h = Handler())
+    if (const auto h = seams::messageBox.get())
         return h(text, title, flags);
     const BoxUp up;
     if (gOwner && IsWindowVisible(gOwner))
@@ -46,10 +43,6 @@ int ShowMessage(const std::wstring& text, const std::wstring& title, UINT flags)
     // owner, disables the thread's windows itself and comes up in front of the user.
     return MessageBoxW(nullptr, text.c_str(), title.c_str(),
                        flags | MB_TASKMODAL | MB_SETFOREGROUND);
-}
-
-MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
-    return std::exchange(Handler(), std::move(handler));
 }
 
 void SetMessageBoxOwner(HWND owner) {

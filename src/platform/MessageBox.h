@@ -1,22 +1,13 @@
 #pragma once
-#include <functional>
 #include <string>
 #include <windows.h>
 
 namespace pb {
 
-// Every message box of the program goes through here, so tests can answer them.
-using MessageBoxHandler =
-    std::function<int(const std::wstring& text, const std::wstring& title, UINT flags)>;
-
 // A modal box on the window's thread. It is no pumping point: what would start something
 // (a click's command, a close) waits until after it, as during a task; a click on the tray
 // icon only brings the box to the front.
 int ShowMessage(const std::wstring& text, const std::wstring& title, UINT flags);
-
-// Replaces the handler; returns the previous one. An empty handler restores the
-// real box.
-MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 
 // The window that owns the program's message boxes (the main window once it
 // exists).

@@ -1,4 +1,5 @@
 #include "platform/Pump.h"
+#include "Seams.h"
 #include "platform/HeldMessages.h"
 #include <utility>
 
@@ -6,10 +7,6 @@ namespace pb {
 
 namespace {
 
-PumpHook& Hook() {
-    static PumpHook hook;
-    return hook;
-}
 MessageFilter gFilter = nullptr;
 FrameHook gFrame = nullptr;
 
@@ -66,17 +63,13 @@ void DoEvents() {
 
 void PumpAfterWait(bool queued) {
     const PumpingPoint here;
-    if (const PumpHook h = Hook()) // a copy: the hook may replace itself
+    if (const auto h = seams::pumpingPoint.get())
         h();
     DrawFrame(false);
     if (queued)
         PumpPending();
     else
         HandleDueMessages();
-}
-
-PumpHook SetPumpHook(PumpHook hook) {
-    return std::exchange(Hook(), std::move(hook));
 }
 
 int RunMessageLoop() {

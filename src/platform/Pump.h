@@ -1,7 +1,6 @@
 #pragma once
 // The pump of pending messages: the one place where the window's thread handles what is
 // queued for it, at a run's pumping points and in the program's own loop.
-#include <functional>
 #include <windows.h>
 
 namespace pb {
@@ -18,10 +17,6 @@ void DoEvents();
 
 // The pass of a wait once it wakes: as DoEvents, looking at the queue only when `queued`.
 void PumpAfterWait(bool queued);
-
-// Called at the start of every pass; tests use it to act at a pumping point.
-using PumpHook = std::function<void()>;
-PumpHook SetPumpHook(PumpHook hook);
 
 // Runs the program's message loop until WM_QUIT; returns its exit code.
 int RunMessageLoop();

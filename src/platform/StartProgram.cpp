@@ -1,18 +1,11 @@
 #include "platform/StartProgram.h"
+#include "Seams.h"
 #include "platform/Handles.h"
-#include <utility>
 
 namespace pb {
 
-namespace {
-StartProgramHandler& Handler() {
-    static StartProgramHandler handler;
-    return handler;
-}
-} // namespace
-
 DWORD StartProgram(const std::wstring& commandLine, int showState) {
-    if (const StartProgramHandler h = Handler())
+    if (const auto h = seams::startProgram.get())
         return h(commandLine, showState);
     STARTUPINFOW si{};
     si.cb = sizeof si;
@@ -25,10 +18,6 @@ DWORD StartProgram(const std::wstring& commandLine, int showState) {
         return GetLastError();
     UniqueKernelHandle process(pi.hProcess), thread(pi.hThread);
     return 0;
-}
-
-StartProgramHandler SetStartProgramHandler(StartProgramHandler handler) {
-    return std::exchange(Handler(), std::move(handler));
 }
 
 } // namespace pb

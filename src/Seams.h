@@ -1,0 +1,58 @@
+#pragma once
+// The points where a test takes the program's place, all in one style and all here: the
+// program's own headers declare none. Each is empty while the program runs; a test sets it
+// and puts back what Set returned. Included by the tests and by the one file that consults
+// each point.
+#include "module/CacheApi.h"
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+#include <windows.h>
+
+namespace pb {
+
+template <typename Signature> class Seam {
+  public:
+    using Function = std::function<Signature>;
+    // Returns what was set before, so that the test can put it back.
+    Function Set(Function f) { return std::exchange(f_, std::move(f)); }
+    explicit operator bool() const { return static_cast<bool>(f_); }
+    // A copy: a test may replace the point while it runs.
+    Function get() const { return f_; }
+
+  private:
+    Function f_;
+};
+
+// A folder purge's steps for one file, on a deleting thread: before the file is opened, and
+// once it is open and checked, before its deletion.
+enum class DeletionStep { Open, Delete };
+
+namespace seams {
+
+// Every message box: answered instead of shown.
+inline Seam<int(const std::wstring& text, const std::wstring& title, UINT flags)> messageBox;
+// The start of every pass of the pump and of the waits: a test acts at a pumping point.
+inline Seam<void()> pumpingPoint;
+// The fatal error's message and the process's end: the test gets the message and goes on.
+inline Seam<void(const std::wstring& message)> fatalError;
+// The program's end through the tray menu or the end of the session.
+inline Seam<void()> endProgram;
+// The tray's pop-up menu: a test picks the item.
+inline Seam<UINT(HMENU menu)> popupMenu;
+// Starting another program: a test takes the command line; returns the error code.
+inline Seam<DWORD(const std::wstring& commandLine, int showState)> startProgram;
+// A folder purge's file on a deleting thread: a test holds it back or interferes.
+inline Seam<void(DeletionStep step, const std::wstring& name)> deletion;
+// The WinInet cache calls of the Temporary Internet Files task: a test scripts failures.
+inline Seam<const CacheApi&()> cacheApi;
+// The face the design names, and the stand-ins tried when it is missing.
+inline Seam<const wchar_t*()> designFace;
+inline Seam<std::vector<const wchar_t*>()> standInFaces;
+// The screen's dots per inch.
+inline Seam<int()> screenDpi;
+
+} // namespace seams
+
+} // namespace pb
