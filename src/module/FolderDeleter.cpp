@@ -79,9 +79,11 @@ class Deleter {
           outcomes_(entries.size(), Outcome::Gone),
           progress_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
         for (UniqueKernelHandle& thread : threads_) {
+            ++running_;
             if (progress_)
                 thread.reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
             if (!thread) {
+                --running_;
                 Stop(); // none may outlive the folder and the list it works on
                 throw std::bad_alloc();
             }
@@ -117,17 +119,14 @@ class Deleter {
     std::vector<Outcome>& outcomes() { return outcomes_; }
 
   private:
-    // Lets the thread end once the released files are tried, and waits for it while the
-    // window answers other programs.
+    // Lets the threads end once the released files are tried, and waits until each has said
+    // it is done with this object, while the window answers other programs. Told by the
+    // threads themselves: a wait on their handles was once seen to go on for ever after both
+    // threads had ended.
     void Stop() {
         Tell([&] { finished_ = true; });
-        for (const UniqueKernelHandle& thread : threads_) {
-            const HANDLE h = thread.get();
-            if (h)
-                WaitPumping(
-                    h, [&] { return WaitForSingleObject(h, 0) == WAIT_OBJECT_0; },
-                    WaitInput::AnswerOnly);
-        }
+        WaitPumping(
+            progress_.get(), [&] { return running_ == 0; }, WaitInput::AnswerOnly);
     }
 
     // An error on the deleting thread ends the purge here, on the window's thread, where the
@@ -177,7 +176,10 @@ class Deleter {
     }
 
     static DWORD WINAPI Run(void* self) {
-        static_cast<Deleter*>(self)->Work();
+        auto& deleter = *static_cast<Deleter*>(self);
+        deleter.Work();
+        SetEvent(deleter.progress_.get());
+        --deleter.running_; // the last touch: the object may go at once
         return 0;
     }
     void Work() {
@@ -208,7 +210,7 @@ class Deleter {
     CONDITION_VARIABLE more_ = CONDITION_VARIABLE_INIT;
     size_t released_ = 0, next_ = 0; // guarded by lock_, as is finished_
     bool finished_ = false;
-    std::atomic<size_t> done_{0}, wakeAt_{kNever}, working_{0}, waiting_{0};
+    std::atomic<size_t> done_{0}, wakeAt_{kNever}, working_{0}, waiting_{0}, running_{0};
     std::vector<Outcome> outcomes_; // each written by the thread that took its file
     std::atomic<bool> failed_{false};
     std::exception_ptr error_; // the first error, set before failed_
