@@ -2,6 +2,8 @@
 #include "TestSupport.h"
 #include "module/FolderDeleter.h"
 #include "module/RefusedFolders.h"
+#include <algorithm>
+#include <iterator>
 #include <optional>
 #include <utility>
 #include "platform/Pump.h"
@@ -85,8 +87,8 @@ namespace pbtest {
 std::vector<std::wstring> ListFolderFiles(const std::wstring& folder) {
     std::vector<std::wstring> names;
     if (const std::optional<pb::HeldFolder> held = pb::HeldFolder::Open(folder))
-        for (pb::FolderEntry& entry : pb::ListFolderEntries(*held))
-            names.push_back(std::move(entry.name));
+        std::ranges::transform(pb::ListFolderEntries(*held), std::back_inserter(names),
+                               [](pb::FolderEntry& entry) { return std::move(entry.name); });
     return names;
 }
 
