@@ -334,6 +334,36 @@ TEST_F(TempPurge, AnErrorOnTheDeletingThreadIsReportedAndLeavesNoIcon) {
     EXPECT_GE(ListFolderFiles(dir_.path()).size(), kFiles - 2u);
 }
 
+TEST_F(TempPurge, AnErrorWhileTheOtherThreadWaitsForABusyFileIsStillReported) {
+    // The other thread finds its file busy and waits for the failing one to be done with its
+    // own: it must not wait for ever.
+    dir_.File(L"a.tmp");
+    const std::wstring busy = dir_.File(L"b.tmp");
+    const pb::UniqueFile hold(CreateFileW(busy.c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(hold);
+    static std::wstring reported;
+    reported.clear();
+    const auto old = pb::seams::fatalError.Set([](const std::wstring& m) { reported = m; });
+    std::atomic<int> busyTries{0};
+    pb::seams::deletion.Set([&](pb::DeletionStep step, const std::wstring& name) {
+        if (name == L"b.tmp") {
+            ++busyTries;
+        } else if (step == pb::DeletionStep::Open) {
+            for (int waited = 0; busyTries == 0 && waited < 1000; waited += 10)
+                Sleep(10);
+            Sleep(50); // the other thread is in its wait
+            throw std::bad_alloc();
+        }
+    });
+    RunTempStage();
+    pb::seams::deletion.Set({});
+    pb::seams::fatalError.Set(old);
+    EXPECT_NE(reported.find(L"bad_alloc"), std::wstring::npos) << testing::PrintToString(reported);
+    EXPECT_TRUE(Exists(busy));
+}
+
 TEST_F(TempPurge, AFolderNamedWithATrailingBlankIsToldFromItsSibling) {
     // Made from the Linux side: "work " and "work", and in "work " a link to a file of "work".
     // Wine names the folder "work" without its blank.

@@ -5,8 +5,7 @@
 namespace pb {
 
 // Every WinInet cache call the Temporary Internet Files task makes goes through
-// this table, so tests can script failures. The group functions may be missing
-// (null).
+// this table. The group functions may be missing (null).
 struct CacheApi {
     HANDLE(WINAPI* FindFirstUrlCacheGroup)
     (DWORD, DWORD, LPVOID, DWORD, GROUPID*, LPVOID);

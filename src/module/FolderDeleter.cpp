@@ -48,12 +48,14 @@ Outcome DeleteEntry(const HeldFolder& folder, const FolderEntry& entry, const De
     default:
         return Outcome::Kept;
     }
-    if (!folder.Holds(file.get(), entry.name, entry.id))
-        return Outcome::Kept;
+    // Taken first: Wine names the file as it was when opened, so a rename from the Linux side
+    // during the checks shows only in its change time.
     const std::optional<std::int64_t> checked = ChangeTimeOf(file.get());
+    if (!checked || !folder.Holds(file.get(), entry.name, entry.id))
+        return Outcome::Kept;
     if (hook)
         hook(DeletionStep::Delete, entry.name);
-    if (!checked || !SetDeletion(file.get(), true))
+    if (!SetDeletion(file.get(), true))
         return Outcome::Kept;
     // A Linux program knows no sharing and may have moved the file away since its check: Wine
     // removes a file at the handle's close only if its name still leads to it. Asked of the
@@ -65,6 +67,18 @@ Outcome DeleteEntry(const HeldFolder& folder, const FolderEntry& entry, const De
     }
     return Outcome::Removed; // the file goes with the handle
 }
+
+// Counts a thread in for a scope, whichever way it leaves.
+class CountedIn {
+  public:
+    explicit CountedIn(std::atomic<size_t>& count) : count_(count) { ++count_; }
+    ~CountedIn() { --count_; }
+    CountedIn(const CountedIn&) = delete;
+    CountedIn& operator=(const CountedIn&) = delete;
+
+  private:
+    std::atomic<size_t>& count_;
+};
 
 // Deletes the listed files in list order, each only once the log holds its line, on threads
 // of their own: under Wine most calls are a round trip to the server, and side by side with the
@@ -161,17 +175,18 @@ class Deleter {
     // it) without delete sharing: a file found busy is tried once more when that thread is
     // done with the file it holds.
     Outcome Delete(const FolderEntry& entry) {
-        ++working_;
+        const CountedIn working(working_);
         Outcome outcome = DeleteEntry(folder_, entry, hook_);
         if (outcome == Outcome::Busy) {
-            // Not while the other thread waits so too: neither would hold anything.
-            ++waiting_;
-            for (const size_t seen = done_; done_ == seen && working_ > waiting_;)
-                Sleep(1);
-            --waiting_;
+            {
+                // Not while the other thread waits so too, nor once it has failed: neither
+                // would hold anything.
+                const CountedIn waiting(waiting_);
+                for (const size_t seen = done_; done_ == seen && working_ > waiting_ && !failed_;)
+                    Sleep(1);
+            }
             outcome = DeleteEntry(folder_, entry, hook_);
         }
-        --working_;
         return outcome == Outcome::Busy ? Outcome::Kept : outcome;
     }
 
@@ -232,9 +247,14 @@ void RecountFromWhatIsLeft(const HeldFolder& folder, const std::vector<FolderEnt
         byName.emplace(entries[i].name, i);
     for (const FolderEntry& file : left) {
         const auto named = byName.find(file.name);
-        if (named != byName.end() && outcomes[named->second] == Outcome::Removed)
-            outcomes[named->second] =
-                entries[named->second].id == file.id ? Outcome::Kept : Outcome::Gone;
+        if (named == byName.end())
+            continue;
+        Outcome& outcome = outcomes[named->second];
+        const bool asListed = entries[named->second].id == file.id;
+        if (outcome == Outcome::Removed)
+            outcome = asListed ? Outcome::Kept : Outcome::Gone;
+        else if (outcome == Outcome::Gone && asListed)
+            outcome = Outcome::Kept; // its deletion withdrawn, for a change that was no move
     }
 }
 
