@@ -239,7 +239,9 @@ class Deleter {
 // file counts neither way: the listed one went elsewhere, not by this purge.
 void RecountFromWhatIsLeft(const HeldFolder& folder, const std::vector<FolderEntry>& entries,
                            std::vector<Outcome>& outcomes) {
-    const std::vector<FolderEntry> left = ListFolderEntries(folder);
+    const std::optional<HeldFolder> again = folder.OpenAgain();
+    const std::vector<FolderEntry> left =
+        again ? ListFolderEntries(*again) : std::vector<FolderEntry>();
     if (left.empty())
         return; // the usual end: nothing to look up
     std::unordered_map<std::wstring_view, size_t> byName;

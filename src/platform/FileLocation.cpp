@@ -176,6 +176,19 @@ std::optional<HeldFolder> HeldFolder::Open(const std::wstring& path) {
     return HeldFolder(std::move(h), std::move(*resolved), *id);
 }
 
+std::optional<HeldFolder> HeldFolder::OpenAgain() const {
+    UNICODE_STRING none{};
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &none, 0, handle_.get(), nullptr);
+    IO_STATUS_BLOCK io{};
+    HANDLE h = nullptr;
+    if (NtCreateFile(&h, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, &attributes, &io,
+                     nullptr, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN,
+                     FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0) < 0)
+        return std::nullopt;
+    return HeldFolder(UniqueFile(h), where_, id_);
+}
+
 EntryOpen HeldFolder::OpenEntry(const std::wstring& name, UniqueKernelHandle& file) const {
     UNICODE_STRING counted = Counted(name);
     OBJECT_ATTRIBUTES attributes;

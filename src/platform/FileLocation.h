@@ -44,6 +44,10 @@ class HeldFolder {
     static std::optional<HeldFolder> Open(const std::wstring& path);
 
     HANDLE handle() const { return handle_.get(); }
+    // The same folder through a handle of its own, opened relative to this one: through one
+    // handle Wine lists a folder by the names it found at its first listing, looking each up
+    // again, which for a large folder emptied since takes long.
+    std::optional<HeldFolder> OpenAgain() const;
     const Location& where() const { return where_; }
 
     // Opens the entry `name` for its deletion, as itself where it is a Windows link, and held
