@@ -31,9 +31,9 @@ bool SetDeletion(HANDLE file, bool remove) {
     return SetFileInformationByHandle(file, FileDispositionInfo, &dispose, sizeof dispose);
 }
 
-// Deletes one listed file, but only the very entry that was listed, lying in the folder.
 using DeletionHook = decltype(seams::deletion)::Function;
 
+// Deletes one listed file, but only the very entry that was listed, lying in the folder.
 Outcome DeleteEntry(const HeldFolder& folder, const FolderEntry& entry, const DeletionHook& hook) {
     if (hook)
         hook(DeletionStep::Open, entry.name);

@@ -25,6 +25,18 @@ UNICODE_STRING Counted(const std::wstring& text) {
     return s;
 }
 
+// Opens `name` ("" for the folder itself) relative to an open folder's handle.
+NTSTATUS OpenRelative(HANDLE folder, const std::wstring& name, ACCESS_MASK access, ULONG options,
+                      HANDLE& h) {
+    UNICODE_STRING counted = Counted(name);
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &counted, 0, folder, nullptr);
+    IO_STATUS_BLOCK io{};
+    return NtCreateFile(&h, access | SYNCHRONIZE, &attributes, &io, nullptr, 0,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN,
+                        options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+}
+
 // The final path of an open file or folder without a trailing backslash; empty where the
 // system cannot say.
 std::wstring FinalPathOf(HANDLE h) {
@@ -177,30 +189,18 @@ std::optional<HeldFolder> HeldFolder::Open(const std::wstring& path) {
 }
 
 std::optional<HeldFolder> HeldFolder::OpenAgain() const {
-    UNICODE_STRING none{};
-    OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes(&attributes, &none, 0, handle_.get(), nullptr);
-    IO_STATUS_BLOCK io{};
     HANDLE h = nullptr;
-    if (NtCreateFile(&h, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, &attributes, &io,
-                     nullptr, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN,
-                     FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0) < 0)
+    if (OpenRelative(handle_.get(), L"", FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                     FILE_DIRECTORY_FILE, h) < 0)
         return std::nullopt;
     return HeldFolder(UniqueFile(h), where_, id_);
 }
 
 EntryOpen HeldFolder::OpenEntry(const std::wstring& name, UniqueKernelHandle& file) const {
-    UNICODE_STRING counted = Counted(name);
-    OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes(&attributes, &counted, 0, handle_.get(), nullptr);
-    IO_STATUS_BLOCK io{};
     HANDLE h = nullptr;
     // No backup semantics: a folder put at the name since the listing does not open.
-    const NTSTATUS status = NtCreateFile(
-        &h, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, &attributes, &io, nullptr, 0,
-        FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN,
-        FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT, nullptr,
-        0);
+    const NTSTATUS status = OpenRelative(handle_.get(), name, DELETE | FILE_READ_ATTRIBUTES,
+                                         FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, h);
     if (status >= 0) {
         file.reset(h);
         return EntryOpen::Opened;
