@@ -184,7 +184,7 @@ class BrowserWindow {
     // What was gone at each request to close.
     std::vector<std::vector<int>> Closes() {
         DWORD_PTR ignored;
-        SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored); // all handled
+        SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored); // all handled
         return closes_;
     }
 

@@ -259,7 +259,7 @@ TEST_F(ScriptedCache, TheWindowAnswersDuringTheTaskButTakesAClickOnlyAtTheNextPu
         // Another program asks the window something while the task works.
         std::thread other([] {
             DWORD_PTR ignored;
-            answered = SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &ignored) != 0;
+            answered = SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &ignored) != 0;
         });
         other.join();
         Sleep(50);

@@ -60,6 +60,19 @@ bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+size_t CountFiles(const std::wstring& dir) {
+    size_t count = 0;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return 0;
+    do
+        count += (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return count;
+}
+
 namespace {
 std::wstring GetEnv(const wchar_t* name) {
     wchar_t buf[32768];

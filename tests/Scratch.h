@@ -21,6 +21,8 @@ class ScratchDir {
 };
 
 bool Exists(const std::wstring& path);
+// The files (not folders) directly in a folder.
+size_t CountFiles(const std::wstring& dir);
 
 // Sets TMP and TEMP of this process, restoring them afterwards.
 class TempDirOverride {

@@ -16,7 +16,7 @@ std::vector<ShownMessage>& Messages() {
 }
 
 void Pump() {
-    pb::DoEvents();
+    pb::PumpAfterWait(true); // a pumping point that always looks at the queue
 }
 
 int& ProgramEnds() {

@@ -198,7 +198,7 @@ HWND gTrayWindow, gMainWindow;
 void ShellRightClick() {
     SendNotifyMessageW(gTrayWindow, WM_MOUSEMOVE, 0, WM_RBUTTONDOWN);
     DWORD_PTR ignored;
-    SendMessageTimeoutW(gMainWindow, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+    SendMessageTimeoutW(gMainWindow, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored);
 }
 
 // A cache of one entry that the icon is right-clicked on while the task searches it.
@@ -254,7 +254,7 @@ class SlowWindow {
                   DispatchMessageW(&msg);
               DestroyWindow(h);
           }) {
-        WaitForSingleObject(ready_.get(), 5000);
+        WaitForSingleObject(ready_.get(), 60000);
     }
     ~SlowWindow() {
         PostThreadMessageW(id_, WM_QUIT, 0, 0);
@@ -353,9 +353,10 @@ HWND WaitForOwnBox(DWORD timeoutMs = 60000) {
     return nullptr;
 }
 
+// Returns once the box is gone, so that it cannot be taken for the next one.
 void CloseBox(HWND box) {
     PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
-    for (int i = 0; i < 500 && IsWindowVisible(box); ++i)
+    for (int i = 0; i < 6000 && IsWindow(box); ++i)
         Sleep(10);
 }
 } // namespace
@@ -469,10 +470,13 @@ TEST_F(Tray, AClickOnClearNowThatReachesTheCompletionBoxStartsItsRunOnlyAfterThe
         // A click on "Clear Now!" that was queued before the box took the window.
         PostMessageW(clearNow, BM_CLICK, 0, 0);
         DWORD_PTR ignored;
-        SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+        SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored);
         Sleep(300);
         mostAtOnce = OwnBoxes().size();
-        while (const HWND box = WaitForOwnBox(3000)) {
+        // The second box comes once the window's thread is back in its loop, however busy the
+        // machine; one more that comes soon after is closed too, so that no box is left up.
+        for (DWORD wait = 60000; const HWND box = WaitForOwnBox(wait);
+             wait = closed < 2 ? 60000 : 1000) {
             ++closed;
             CloseBox(box);
         }

@@ -216,7 +216,8 @@ std::wstring App::AnswerMessageBox(DWORD timeoutMs, DWORD readMs) const {
         PostMessageW(ok, BM_CLICK, 0, 0);
     else
         PostMessageW(box, WM_COMMAND, IDOK, 0);
-    for (int i = 0; i < 500 && IsWindow(box); ++i)
+    // Gone, not only hidden, so that it cannot be taken for the next box.
+    for (int i = 0; i < 6000 && IsWindow(box); ++i)
         PumpFor(10);
     return text;
 }

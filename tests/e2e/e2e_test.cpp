@@ -19,20 +19,26 @@ const std::vector<std::wstring> kAllBoxes{
     L"Recent Documents List", L"Windows Temp Files"};
 constexpr wchar_t kTypedUrls[] = L"Software\\Microsoft\\Internet Explorer\\TypedURLs";
 
-int HistoryCount() {
+// The history's records, as WinInet lists its "Visited:" container.
+std::vector<std::string> VisitedKeys() {
     std::vector<char> buf(1 << 16);
+    std::vector<std::string> keys;
     DWORD size = static_cast<DWORD>(buf.size());
     auto* info = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(buf.data());
     HANDLE h = FindFirstUrlCacheEntryA("Visited:", info, &size);
     if (!h)
-        return 0;
-    int n = 0;
+        return keys;
     do {
-        n += std::string(info->lpszSourceUrlName).rfind("Visited:", 0) == 0;
+        if (std::string key = info->lpszSourceUrlName; key.rfind("Visited:", 0) == 0)
+            keys.push_back(std::move(key));
         size = static_cast<DWORD>(buf.size());
     } while (FindNextUrlCacheEntryA(h, info, &size));
     FindCloseUrlCache(h);
-    return n;
+    return keys;
+}
+
+int HistoryCount() {
+    return static_cast<int>(VisitedKeys().size());
 }
 
 bool KeyExists(const wchar_t* path) {
@@ -65,8 +71,11 @@ class Browser {
         STARTUPINFOW si{};
         si.cb = sizeof si;
         if (CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                           &pi_))
+                           &pi_)) {
             frame_ = WaitForWindow(pi_.dwProcessId, L"IEFrame", nullptr, 30000);
+            // Shown is not yet ready: closed before it waits for input, it may start again.
+            WaitForInputIdle(pi_.hProcess, 30000);
+        }
     }
     ~Browser() {
         if (pi_.hProcess && !WaitExit(0)) {
@@ -111,10 +120,25 @@ Lines Sorted(Lines v) {
     return v;
 }
 
+// No history and no Recent files left by another test: the logs and counts are exact.
+void ForgetEarlierTests() {
+    for (const std::string& key : VisitedKeys())
+        DeleteUrlCacheEntryA(key.c_str());
+    WIN32_FIND_DATAW fd;
+    const std::wstring recent = RecentFolder();
+    HANDLE h = FindFirstFileW((recent + L"\\*.lnk").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    do
+        DeleteFileW((recent + L"\\" + fd.cFileName).c_str());
+    while (FindNextFileW(h, &fd));
+    FindClose(h);
+}
+
 // The machine as the program will see it: its temp folder is a scratch folder of ours.
 class EndToEnd : public ::testing::Test {
   protected:
-    EndToEnd() : temp_(L"e2etemp"), tmp_(temp_.path() + L"\\") {}
+    EndToEnd() : temp_(L"e2etemp"), tmp_(temp_.path() + L"\\") { ForgetEarlierTests(); }
     std::wstring TempUpper() const {
         std::wstring s = temp_.path();
         CharUpperBuffW(s.data(), static_cast<DWORD>(s.size()));
@@ -244,27 +268,43 @@ TEST_F(EndToEnd, WineBrowserIsClosedByTheHistoryTaskAndByTheTypedUrlTask) {
     }
 }
 
+namespace {
+// Another program's window that counts the keys it is given, arrows included.
+int gKeysToOther = 0;
+LRESULT CALLBACK CountKeys(HWND h, UINT m, WPARAM w, LPARAM l) {
+    gKeysToOther += m == WM_KEYDOWN || m == WM_CHAR;
+    return DefWindowProcW(h, m, w, l);
+}
+} // namespace
+
 TEST_F(EndToEnd, TrayLifeFromCloseToExit) {
-    HWND focused = CreateWindowW(L"EDIT", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 100,
-                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &CountKeys;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"PurgeboxTestOther";
+    RegisterClassW(&wc);
+    const HWND focused = CreateWindowW(wc.lpszClassName, L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                       0, 0, 300, 100, nullptr, nullptr, wc.hInstance, nullptr);
+    gKeysToOther = 0;
     App app;
     app.Click(app.Control(L"Windows Temp Files"));
     app.Click(app.Control(L"&Close"));
     app.Sync();
     EXPECT_FALSE(IsWindowVisible(app.main()));
+    MakeFiles(L"t", 1000);
+    ASSERT_TRUE(app.PickTrayItem(L"Clean Now!"));
+    // The user goes on in another program while the purge logs its files.
     SetForegroundWindow(focused);
     SetFocus(focused);
-    MakeFiles(L"t", 5);
-    ASSERT_TRUE(app.PickTrayItem(L"Clean Now!"));
     EXPECT_EQ(app.AnswerMessageBox(), L"Purgebox completed!");
     PumpFor(200);
-    EXPECT_EQ(App::Text(focused), L""); // nothing was typed into another program
-    EXPECT_FALSE(Exists(temp_.path() + L"\\t4.tmp"));
+    EXPECT_EQ(gKeysToOther, 0); // nothing was typed into another program
+    EXPECT_FALSE(Exists(temp_.path() + L"\\t999.tmp"));
     EXPECT_FALSE(IsWindowVisible(app.main()));
 
     ASSERT_TRUE(app.PickTrayItem(L"Open Purgebox"));
     app.Sync();
-    for (int i = 0; i < 100 && !IsWindowVisible(app.main()); ++i)
+    for (int i = 0; i < 3000 && !IsWindowVisible(app.main()); ++i)
         PumpFor(20);
     EXPECT_TRUE(IsWindowVisible(app.main()));
     app.Click(app.Control(L"&Close"));
@@ -336,9 +376,10 @@ TEST_F(EndToEnd, TheWindowAnswersFromTheClickUntilTheCompletionBoxIsClosed) {
     PostMessageW(app.Control(L"Clear Now!"), BM_CLICK, 0, 0);
     EXPECT_EQ(app.AnswerMessageBox(120000, 2000), L"Purgebox completed!");
     app.Sync();
-    // The benchmark holds the goal (100 ms); with room here for a loaded machine, this catches a
-    // window that stops answering, as when it waits for the box to leave the screen.
-    EXPECT_LT(probe.Stop(), 500.0);
+    // The benchmark holds the goal (100 ms). A test only catches a window that stops answering,
+    // as one that waits for the box to leave the screen does for two seconds, with room for a
+    // busy machine, where the asking thread's own turn may come late.
+    EXPECT_LT(probe.Stop(), 1500.0);
 }
 
 TEST_F(EndToEnd, ATrayClickWhileTheBoxIsUpBringsTheBoxToTheFrontAndStartsNothing) {
@@ -366,6 +407,9 @@ TEST_F(EndToEnd, ATrayClickWhileTheBoxIsUpBringsTheBoxToTheFrontAndStartsNothing
         }
         const HWND box = WaitForWindow(app.pid(), L"#32770", L"Purgebox", 60000);
         ASSERT_NE(box, nullptr);
+        // The box is shown and activated a moment after it exists: let it take the foreground
+        // before the user goes elsewhere, or it takes it back from the other program.
+        ASSERT_TRUE(settlesInFront(box));
         // The user went on in another program.
         const HWND other = CreateWindowW(L"EDIT", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300,
                                          100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
