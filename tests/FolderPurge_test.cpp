@@ -187,7 +187,7 @@ TEST_F(TempPurge, TheLogRunsAheadOfTheDeletionsByAFrameAtMost) {
     constexpr LRESULT kLinesBeforeFiles = 5; // the run's two, the purge's three
     pb::seams::deletion.Set([](pb::DeletionStep step, const std::wstring&) {
         if (step == pb::DeletionStep::Open)
-            Sleep(1); // slower than the log, as on a busy disk
+            Sleep(4); // far slower than the log, as on a busy disk
     });
     // Counted, not looked up in list order: the two deleting threads finish their files in
     // either order. The folder is listed only where the count known so far would break the
