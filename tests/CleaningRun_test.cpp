@@ -228,3 +228,43 @@ TEST_F(CleaningRun, TypedUrlAndHistoryTasksAskTheBrowserToCloseFirstAndWait) {
     // Each task asked before it removed anything: first nothing was gone, then the typed URLs.
     EXPECT_EQ(browser.Closes(), (std::vector<std::vector<int>>{{}, {2}}));
 }
+
+TEST_F(CleaningRun, EachBoxTicksShowsItsDescriptionAndRunsOnlyItsOwnTask) {
+    using Picture = std::unique_ptr<pb::Graphic> pb::FrmMain::*;
+    struct Row {
+        pb::CheckBox pb::FrmMain::*box;
+        const wchar_t* caption;
+        const wchar_t* description; // its start
+        Picture picture;
+        int stage; // the trace its task removes
+    };
+    const Row rows[] = {
+        {&pb::FrmMain::Check1, L"Temporary Internet Files",
+         L"Purgebox will remove all of the IE Temporary", &pb::FrmMain::Image4, 1},
+        {&pb::FrmMain::Check2, L"Internet Explorer Typed URLs",
+         L"Purgebox will remove all of the URLs", &pb::FrmMain::Image5, 2},
+        {&pb::FrmMain::Check3, L"Recent Documents List",
+         L"Purgebox will delete the items in your Recent", &pb::FrmMain::Image7, 4},
+        {&pb::FrmMain::Check4, L"Internet Explorer History",
+         L"Purgebox can clean up and delete your Internet History", &pb::FrmMain::Image6, 3},
+        {&pb::FrmMain::Check5, L"Windows Temp Files",
+         L"Purgebox will attempt to delete all of the temporary", &pb::FrmMain::Image8, 5},
+    };
+    auto& f = form();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.caption);
+        const pb::CheckBox& box = f.*row.box;
+        EXPECT_EQ(box.Text(), row.caption);
+        MouseMove(box.hwnd());
+        EXPECT_TRUE(f.Text1.Text().starts_with(row.description));
+        EXPECT_EQ(f.imgGo->picture(), (f.*row.picture)->picture());
+        Click(box.hwnd());
+        EXPECT_EQ(box.Value(), 1);
+        const Traces traces;
+        SendMessageW(f.Command1.hwnd(), BM_CLICK, 0, 0);
+        EXPECT_EQ(traces.Gone(), std::vector<int>{row.stage});
+        Click(box.hwnd());
+        EXPECT_EQ(box.Value(), 0);
+        SendMessageW(f.Command4.hwnd(), BM_CLICK, 0, 0); // the descriptions show again
+    }
+}

@@ -1,24 +1,9 @@
 #include "forms/Descriptions.h"
+#include "forms/Options.h"
 #include "platform/Handles.h"
 #include <algorithm>
 
 namespace pb {
-
-const std::array<const wchar_t*, 5> kOptionDescriptions = {
-    L"Purgebox will remove all of the IE Temporary Internet Files cached by your browser. "
-    L"These files include previously visited web pages (including images), stored "
-    L"JavaScripts, cookies and more. Your Internet History will remain intact.",
-    L"Purgebox will remove all of the URLs (Internet Addresses) stored in your IE Address bar.",
-    L"Purgebox will delete the items in your Recent Documents Folder. To view these "
-    L"shortcuts, click on Start > Documents.",
-    L"Purgebox can clean up and delete your Internet History, however before this operation "
-    L"can take place, Purgebox will have to close ALL of your Internet Explorer Windows. This "
-    L"procedure will allow Purgebox to conceal all the sites visited by the IE browser.",
-    L"Purgebox will attempt to delete all of the temporary files located in the Windows Temp "
-    L"folder. Some of the files may not be able to be deleted because they may be in use by "
-    L"other programs. Keep in mind that new temp files are generated almost every time you use "
-    L"your computer.",
-};
 
 void SetDescriptionArea(HWND box, int pictureTop) {
     // Not from EM_GETRECT: that area is already inside the edge and margins, which the box
@@ -52,7 +37,8 @@ bool DescriptionsFit(HFONT font) {
     GetTextMetricsW(dc, &tm);
     SelectObject(dc, old);
     ReleaseDC(twin.get(), dc);
-    for (const wchar_t* text : kOptionDescriptions) {
+    for (const Option& option : kOptions) {
+        const wchar_t* text = option.description;
         SetWindowTextW(twin.get(), text);
         const LRESULT last = SendMessageW(twin.get(), EM_POSFROMCHAR, lstrlenW(text) - 1, 0);
         if (static_cast<short>(HIWORD(last)) + tm.tmHeight > area.bottom)

@@ -1,13 +1,11 @@
 #pragma once
 #include "forms/Twips.h"
-#include <array>
 #include <windows.h>
 
 namespace pb {
 
-// The option descriptions, for Check1 to Check5 in that order, and where they show: in the
-// box Text1, above the option picture imgGo, which lies over the box's lower edge.
-extern const std::array<const wchar_t*, 5> kOptionDescriptions;
+// Where the option descriptions show: in the box Text1, above the option picture imgGo, which
+// lies over the box's lower edge.
 constexpr TwipRect kText1Rect{4320, 2520, 3375, 2175};
 constexpr TwipRect kImgGoRect{4200, 4200, 3495, 375};
 

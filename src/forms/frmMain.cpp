@@ -2,7 +2,7 @@
 #include "Seams.h"
 #include "history/HistoryCleanser.h"
 #include "forms/Banner.h"
-#include "forms/Descriptions.h"
+#include "forms/Options.h"
 #include "forms/frmAbout.h"
 #include "module/Site.h"
 #include "module/modMain.h"
@@ -117,28 +117,15 @@ void FrmMain::Command1_Click() {
     AddLog(L" ");
     Shape2->SetWidthTwips(5);
 
-    struct Stage {
-        CheckBox FrmMain::*box;
-        void (*task)();
-        double factor; // of the frame's width; the last stage fills to the frame's end
-    };
-    static constexpr std::array<Stage, 5> stages{{
-        {&FrmMain::Check1, &ClearCache, 0.2},
-        {&FrmMain::Check2, &ClearTypedUrls, 0.4},
-        {&FrmMain::Check4, &CleanHistory, 0.6},
-        {&FrmMain::Check3, &CleanRecentFolder, 0.8},
-        {&FrmMain::Check5, &CleanTempFolder, 0.0},
-    }};
-    for (size_t i = 0; i < stages.size(); ++i) {
+    for (const Option* option : OptionsInRunOrder()) {
         // Read at this moment: a box changed at an earlier pumping point counts.
-        if ((this->*stages[i].box).Value() == 1) {
+        if ((this->*option->box).Value() == 1) {
             const TaskInProgress working;
-            stages[i].task();
+            option->task();
         }
         const double frame = Shape1->WidthTwips();
-        const double width = i + 1 < stages.size() ? frame * stages[i].factor : frame - 20.0;
-        Shape2->SetWidthTwips(static_cast<float>(width));
-        if (i + 1 < stages.size())
+        Shape2->SetWidthTwips(static_cast<float>(frame * option->fillShare + option->fillTwips));
+        if (option->pumpsAfter)
             DoEvents();
     }
     Shape2->SetVisible(false);
@@ -155,8 +142,8 @@ void FrmMain::Command2_Click() {
     if (first != L'S' && first != L'D')
         return;
     const int value = first == L'S' ? 1 : 0;
-    for (const CheckBox* c : {&Check1, &Check2, &Check3, &Check4, &Check5})
-        c->SetValue(value);
+    for (const Option& option : kOptions)
+        (this->*option.box).SetValue(value);
     Command2.SetText(first == L'S' ? L"Deselect &All" : L"Select &All");
 }
 
@@ -184,20 +171,9 @@ void FrmMain::ShowOptionDescription(const Graphic& source, const wchar_t* descri
     Text1.SetText(description);
 }
 
-void FrmMain::Check1_MouseMove() {
-    ShowOptionDescription(*Image4, kOptionDescriptions[0]);
-}
-void FrmMain::Check2_MouseMove() {
-    ShowOptionDescription(*Image5, kOptionDescriptions[1]);
-}
-void FrmMain::Check3_MouseMove() {
-    ShowOptionDescription(*Image7, kOptionDescriptions[2]);
-}
-void FrmMain::Check4_MouseMove() {
-    ShowOptionDescription(*Image6, kOptionDescriptions[3]);
-}
-void FrmMain::Check5_MouseMove() {
-    ShowOptionDescription(*Image8, kOptionDescriptions[4]);
+void FrmMain::Check_MouseMove(size_t Index) {
+    const Option& option = kOptions.at(Index);
+    ShowOptionDescription(*(this->*option.picture), option.description);
 }
 
 void FrmMain::Label1_MouseMove(int index) {
@@ -311,23 +287,25 @@ void FrmMain::OnCommand(int id, int code) {
     for (const auto& [button, click] : kClicks)
         if (id == button)
             (this->*click)();
-    for (const CheckBox* box : {&Check1, &Check2, &Check3, &Check4, &Check5})
-        if (id == box->Id()) // clicks tick and untick; only code greys a box
-            box->SetValue(box->Value() == 1 ? 0 : 1);
+    for (const Option& option : kOptions)
+        if (id == option.id) { // clicks tick and untick; only code greys a box
+            const CheckBox& box = this->*option.box;
+            box.SetValue(box.Value() == 1 ? 0 : 1);
+        }
     if (id >= idLabel1 && id < idLabel1 + 3)
         Label1_Click(id - idLabel1);
 }
 
 void FrmMain::OnChildMouseMove(int id, LPARAM lp) {
     using Move = void (FrmMain::*)();
-    static constexpr std::pair<int, Move> kMoves[] = {
-        {idCheck1, &FrmMain::Check1_MouseMove}, {idCheck2, &FrmMain::Check2_MouseMove},
-        {idCheck3, &FrmMain::Check3_MouseMove}, {idCheck4, &FrmMain::Check4_MouseMove},
-        {idCheck5, &FrmMain::Check5_MouseMove}, {idImage1, &FrmMain::Image1_MouseMove},
-        {idImage9, &FrmMain::Image9_MouseMove}};
+    static constexpr std::pair<int, Move> kMoves[] = {{idImage1, &FrmMain::Image1_MouseMove},
+                                                      {idImage9, &FrmMain::Image9_MouseMove}};
     for (const auto& [control, move] : kMoves)
         if (id == control)
             (this->*move)();
+    for (size_t i = 0; i < kOptions.size(); ++i)
+        if (id == kOptions[i].id)
+            Check_MouseMove(i);
     if (id == idPicture1)
         Picture1_MouseMove(lp);
     if (id >= idLabel1 && id < idLabel1 + 3)

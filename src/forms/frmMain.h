@@ -26,11 +26,7 @@ class FrmMain : public Form {
     void Command2_Click();
     void Command3_Click();
     void Command4_Click();
-    void Check1_MouseMove();
-    void Check2_MouseMove();
-    void Check3_MouseMove();
-    void Check4_MouseMove();
-    void Check5_MouseMove();
+    void Check_MouseMove(size_t Index); // Check1 to Check5, as the options' rows
     void Label1_MouseMove(int index);
     void Label1_Click(int Index);
     void Form_MouseMove();

@@ -1,6 +1,7 @@
 // The main window's layout: which control, which caption, where, shown or not, in which order.
 #include "forms/Captions.h"
 #include "forms/Descriptions.h"
+#include "forms/Options.h"
 #include "forms/frmMain.h"
 #include "module/Site.h"
 
@@ -19,11 +20,11 @@ void FrmMain::CreateControls() {
     // clang-format off
     const ControlRow rows[] = {
         // kind            control       id             caption                          left  top   width height  shown   style, ex-style, picture
-        {Kind::CheckBox,   &Check1,      idCheck1,      L"Temporary Internet Files",     {1080, 2520, 2895,  255}, kShown},
-        {Kind::CheckBox,   &Check2,      idCheck2,      kTypedUrlsOption.text,           kTypedUrlsOption.rect,    kShown},
-        {Kind::CheckBox,   &Check3,      idCheck3,      L"Recent Documents List",        {1080, 3720, 2895,  255}, kShown},
-        {Kind::CheckBox,   &Check4,      idCheck4,      L"Internet Explorer History",    {1080, 3240, 2895,  255}, kShown},
-        {Kind::CheckBox,   &Check5,      idCheck5,      L"Windows Temp Files",           {1080, 4080, 2895,  255}, kShown},
+        {Kind::CheckBox,   &Check1,      idCheck1,      kOptions[0].caption,             {1080, 2520, 2895,  255}, kShown},
+        {Kind::CheckBox,   &Check2,      idCheck2,      kOptions[1].caption,             kTypedUrlsOption.rect,    kShown},
+        {Kind::CheckBox,   &Check3,      idCheck3,      kOptions[2].caption,             {1080, 3720, 2895,  255}, kShown},
+        {Kind::CheckBox,   &Check4,      idCheck4,      kOptions[3].caption,             {1080, 3240, 2895,  255}, kShown},
+        {Kind::CheckBox,   &Check5,      idCheck5,      kOptions[4].caption,             {1080, 4080, 2895,  255}, kShown},
         {Kind::Button,     &Command1,    idCommand1,    L"Clear Now!",                   {1080, 4440, 1335,  375}, kShown},
         {Kind::Button,     &Command2,    idCommand2,    L"Select &All",                  {2640, 4440, 1335,  375}, kShown},
         {Kind::ListBox,    &List1,       idList1,       L"",                             {4320, 2160, 3375, 2760}, kHidden, kLogStyle, WS_EX_CLIENTEDGE},
