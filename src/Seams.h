@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 #include <windows.h>
+#include <shellapi.h>
 
 namespace pb {
 
@@ -39,6 +40,8 @@ inline Seam<void()> pumpingPoint;
 inline Seam<void(const std::wstring& message)> fatalError;
 // The program's end through the tray menu or the end of the session.
 inline Seam<void()> endProgram;
+// The notification area's answer to the icon: a test refuses it, as a shell that is not there.
+inline Seam<BOOL(DWORD message, NOTIFYICONDATAA* icon)> notifyIcon;
 // The tray's pop-up menu: a test picks the item.
 inline Seam<UINT(HMENU menu)> popupMenu;
 // Starting another program: a test takes the command line; returns the error code.

@@ -170,6 +170,37 @@ TEST_F(Tray, ARestartedTaskbarGetsTheIconBack) {
     EXPECT_FALSE(IconPresent()); // on screen: no icon
 }
 
+TEST_F(Tray, WithoutAShellTheWindowWaitsOnTheTaskbarUntilANewShellTakesTheIcon) {
+    const HWND main = form().hwnd();
+    struct Case {
+        const char* what;
+        bool byClose, broughtBack; // "&Close" or minimised; back from the taskbar meanwhile
+    };
+    for (const Case& c : {Case{"&Close", true, false}, Case{"minimised", false, false},
+                          Case{"brought back from the taskbar", true, true}}) {
+        SCOPED_TRACE(c.what);
+        const auto usual = pb::seams::notifyIcon.Set([](DWORD, NOTIFYICONDATAA*) {
+            return FALSE; // as when the shell has not started yet or does not answer
+        });
+        if (c.byClose)
+            SendMessageW(form().Command3.hwnd(), BM_CLICK, 0, 0);
+        else
+            ShowWindow(main, SW_MINIMIZE);
+        EXPECT_TRUE(OnScreen()); // reachable: a button on the taskbar
+        EXPECT_TRUE(IsIconic(main));
+        if (c.broughtBack)
+            ShowWindow(main, SW_RESTORE);
+        pb::seams::notifyIcon.Set(usual);
+        ASSERT_FALSE(IconPresent());
+
+        SendMessageW(main, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+        EXPECT_EQ(IconPresent(), !c.broughtBack);
+        EXPECT_EQ(OnScreen(), c.broughtBack);
+        Pick(L"Open Purgebox");
+        ASSERT_TRUE(OnScreen() && !IsIconic(main));
+    }
+}
+
 TEST_F(Tray, TheWindowKeepsItsDesignedClientArea) {
     SetWindowPos(form().hwnd(), nullptr, 0, 0, 900, 900, SWP_NOMOVE | SWP_NOZORDER);
     ExpectDesignClientSize();

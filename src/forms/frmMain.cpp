@@ -67,6 +67,9 @@ void FrmMain::Load() {
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
     SetFatalCleanup(&DeleteTrayIcon); // an error that ends the program leaves no icon behind
     CreateForm(kClassName, kCaption, 7800, 6855, IDI_APP);
+    // Run elevated, the window would not hear of a new shell otherwise: its icon would be lost.
+    if (taskbarCreated_)
+        ChangeWindowMessageFilterEx(hwnd_, taskbarCreated_, MSGFLT_ALLOW, nullptr);
     SetMessageBoxOwner(hwnd_);
     CreateControls();
     Form_Load();

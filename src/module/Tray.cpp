@@ -17,7 +17,28 @@ NOTIFYICONDATAA gTrayIcon{};
 namespace {
 constexpr char kTip[] = "Purgebox (Right-Click for Menu)";
 constexpr size_t kTipField = 64; // the first layout's tip field
-bool gIconWanted = false;        // added and not deleted since
+bool gIconWanted = false;        // asked for and not deleted since
+
+BOOL NotifyIcon(DWORD message) {
+    if (const auto h = seams::notifyIcon.get())
+        return h(message, &gTrayIcon);
+    return Shell_NotifyIconA(message, &gTrayIcon);
+}
+
+// Whether the icon is in the notification area now. The shell refuses a second add, and an add
+// that timed out may still have put it there: then it can be modified.
+bool ShowIcon() {
+    return NotifyIcon(NIM_ADD) || NotifyIcon(NIM_MODIFY);
+}
+
+// Hidden only behind an icon: without one (no shell yet, or a busy one) a hidden window could
+// not be reached again, so it waits minimised on the taskbar until a shell starts.
+void HideBehindIcon(HWND window) {
+    if (ShowIcon())
+        ShowWindow(window, SW_HIDE);
+    else if (!IsIconic(window))
+        ShowWindow(window, SW_MINIMIZE); // comes back here, already minimised
+}
 
 } // namespace
 
@@ -34,20 +55,24 @@ void MinimizeToTray() {
     // Left-aligned in the field: the text, one NUL, blanks to the end.
     std::memset(gTrayIcon.szTip, ' ', kTipField);
     std::memcpy(gTrayIcon.szTip, kTip, sizeof kTip);
-    Shell_NotifyIconA(NIM_ADD, &gTrayIcon); // a second add is refused: still one icon
     gIconWanted = true;
-    ShowWindow(form.hwnd(), SW_HIDE);
+    HideBehindIcon(form.hwnd());
 }
 
 void DeleteTrayIcon() {
     if (gTrayIcon.cbSize)
-        Shell_NotifyIconA(NIM_DELETE, &gTrayIcon);
+        NotifyIcon(NIM_DELETE);
     gIconWanted = false;
 }
 
 void RestoreTrayIcon() {
-    if (gIconWanted)
-        Shell_NotifyIconA(NIM_ADD, &gTrayIcon);
+    if (!gIconWanted || ProgramEnding())
+        return;
+    // Also a window still minimised for want of a shell goes to the tray now; one the user has
+    // brought back from the taskbar meanwhile stays.
+    const HWND window = MainForm().hwnd();
+    if (!IsWindowVisible(window) || IsIconic(window))
+        HideBehindIcon(window);
 }
 
 bool TrayIconShown() {
