@@ -201,6 +201,19 @@ TEST_F(Tray, WithoutAShellTheWindowWaitsOnTheTaskbarUntilANewShellTakesTheIcon) 
     }
 }
 
+TEST_F(Tray, TheWindowsEndTakesTheIconAndTheHistorysObjectsWithIt) {
+    // As when the loop ends on a WM_QUIT from outside: the window goes, COM still runs.
+    SendMessageW(form().Command3.hwnd(), BM_CLICK, 0, 0);
+    ASSERT_TRUE(IconPresent());
+    ASSERT_TRUE(pb::gCleanser);
+    NOTIFYICONDATAA icon = pb::gTrayIcon;
+    form_.reset();
+    EXPECT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &icon));
+    EXPECT_FALSE(pb::gCleanser) << "the history's objects outlive the window";
+    form_ = std::make_unique<pb::FrmMain>();
+    form_->Load();
+}
+
 TEST_F(Tray, TheWindowKeepsItsDesignedClientArea) {
     SetWindowPos(form().hwnd(), nullptr, 0, 0, 900, 900, SWP_NOMOVE | SWP_NOZORDER);
     ExpectDesignClientSize();

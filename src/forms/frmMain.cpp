@@ -46,6 +46,10 @@ FrmMain::FrmMain() {
 }
 
 FrmMain::~FrmMain() {
+    // However the program leaves its loop: no icon stays behind, and the history's COM objects
+    // go while COM still runs.
+    DeleteTrayIcon();
+    gCleanser.reset();
     if (hwnd_) {
         UnregisterDialogNavigation(hwnd_);
         DestroyWindow(hwnd_);
