@@ -1,10 +1,13 @@
 #include "TestSupport.h"
 #include "FakeHistoryStore.h"
 #include "history/HistoryCleanser.h"
+#include "history/VisitedStore.h"
 #include "module/modMain.h"
 #include "platform/CacheEntryBuffer.h"
 #include "platform/Errors.h"
 #include <algorithm>
+#include <functional>
+#include <urlhist.h>
 #include <oleauto.h>
 #include <wininet.h>
 
@@ -205,9 +208,9 @@ TEST_F(MainWindowTest, HistoryRunEmptiesTheStore) {
     EXPECT_EQ(LogLines().size(), 4u); // the task logs nothing
 }
 
-TEST_F(MainWindowTest, ARecordTooLargeToReadEndsTheFirstReadingNotTheProgramAndAClearRemovesIt) {
+TEST_F(MainWindowTest, ARecordLargerThanAnyCacheEntryIsListedAndAClearRemovesIt) {
     ASSERT_TRUE(SeedVisited("Visited: someone@http://small.example/"));
-    // A title larger than any record the program reads whole.
+    // A title larger than any entry the cache task reads whole.
     std::string title(pb::CacheEntryBuffer::kMaxSize + 4096, 't');
     // And an address longer than the buffer a search starts with.
     const std::string hugeUrl = "http://huge.example/" + std::string(3000, 'p');
@@ -217,18 +220,121 @@ TEST_F(MainWindowTest, ARecordTooLargeToReadEndsTheFirstReadingNotTheProgramAndA
     ASSERT_TRUE(CommitUrlCacheEntryA(
         huge, nullptr, zero, zero, NORMAL_CACHE_ENTRY | URLHISTORY_CACHE_ENTRY,
         reinterpret_cast<BYTE*>(title.data()), static_cast<DWORD>(title.size()), nullptr, nullptr));
-    // The program starts with it there: the list holds what was read before it.
+    // The program starts with it there: it is the user's, listed with everything else.
     form_.reset();
     form_ = std::make_unique<pb::FrmMain>();
     form_->Load();
     form_->Show();
     ASSERT_NO_THROW(pb::gCleanser->Count());
-    for (const auto& entry : *pb::gCleanser)
-        EXPECT_EQ(entry->URL().find(L"huge"), std::wstring::npos);
+    const auto listed = [](const wchar_t* part) {
+        return std::ranges::any_of(*pb::gCleanser, [&](const auto& entry) {
+            return entry->URL().find(part) != std::wstring::npos;
+        });
+    };
+    EXPECT_TRUE(listed(L"huge.example"));
+    EXPECT_TRUE(listed(L"small.example"));
 
     form().Check4.SetValue(1);
     SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
     EXPECT_FALSE(InCache(huge));
     EXPECT_EQ(pb::gCleanser->Count(), 0);
     DeleteUrlCacheEntryA(huge); // should the clear have left it
+}
+
+namespace {
+// What one call of Next gives: its answer, and the addresses and titles, freed here.
+struct Fetched {
+    HRESULT hr;
+    ULONG count;
+    std::vector<std::wstring> urls, titles; // "(none)" where the store gave no string
+};
+Fetched NextOf(IEnumSTATURL* e, ULONG celt) {
+    std::vector<STATURL> buffer(celt);
+    Fetched f{};
+    f.hr = e->Next(celt, buffer.data(), &f.count);
+    for (ULONG i = 0; i < f.count; ++i) {
+        f.urls.emplace_back(buffer[i].pwcsUrl ? buffer[i].pwcsUrl : L"(none)");
+        f.titles.emplace_back(buffer[i].pwcsTitle ? buffer[i].pwcsTitle : L"(none)");
+        CoTaskMemFree(buffer[i].pwcsUrl);
+        CoTaskMemFree(buffer[i].pwcsTitle);
+    }
+    return f;
+}
+} // namespace
+
+TEST(OwnHistoryStore, KeepsTheEnumeratorsContract) {
+    const auto store = pb::CreateVisitedStore();
+    constexpr wchar_t kPrefix[] = L"http://contract.example/";
+    const std::wstring a = std::wstring(kPrefix) + L"a", b = std::wstring(kPrefix) + L"b";
+    ASSERT_EQ(store->AddUrl(a.c_str(), L"Page A", ADDURL_ADDTOCACHE), S_OK);
+    ASSERT_EQ(store->AddUrl(b.c_str(), L"Page B", 0), S_OK);
+    // One record larger than any cache entry, among the others.
+    std::string title(pb::CacheEntryBuffer::kMaxSize + 4096, 't');
+    const std::string bigKey = "Visited: someone@http://contract.example/big";
+    FILETIME zero{};
+    ASSERT_TRUE(CommitUrlCacheEntryA(
+        bigKey.c_str(), nullptr, zero, zero, NORMAL_CACHE_ENTRY | URLHISTORY_CACHE_ENTRY,
+        reinterpret_cast<BYTE*>(title.data()), static_cast<DWORD>(title.size()), nullptr, nullptr));
+    const auto open = [&](DWORD flags) {
+        pb::ComPtr<IEnumSTATURL> e;
+        EXPECT_EQ(store->EnumUrls(e.ReleaseAndGetAddressOf()), S_OK);
+        EXPECT_EQ(e->SetFilter(L"HTTP://Contract.Example/", flags), S_OK); // case ignored
+        return e;
+    };
+    using Check = std::function<void()>;
+    const std::pair<const char*, Check> cases[] = {
+        {"Next asked for more than there are: what there is, S_FALSE, every record",
+         [&] {
+             const Fetched f = NextOf(open(0).Get(), 20);
+             EXPECT_EQ(f.hr, S_FALSE);
+             ASSERT_EQ(f.count, 3u);
+             EXPECT_EQ(std::ranges::count(f.urls, a) + std::ranges::count(f.urls, b), 2);
+             EXPECT_EQ(std::ranges::count(f.titles, L"Page A"), 1);
+         }},
+        {"Skip, Reset and Clone stand where they should",
+         [&] {
+             const auto e = open(0);
+             const std::wstring first = NextOf(e.Get(), 1).urls.at(0);
+             pb::ComPtr<IEnumSTATURL> copy;
+             ASSERT_EQ(e->Clone(copy.ReleaseAndGetAddressOf()), S_OK);
+             const std::wstring second = NextOf(e.Get(), 1).urls.at(0);
+             EXPECT_EQ(NextOf(copy.Get(), 1).urls, std::vector<std::wstring>{second});
+             EXPECT_EQ(e->Reset(), S_OK);
+             EXPECT_EQ(e->Skip(1), S_OK);
+             EXPECT_EQ(NextOf(e.Get(), 1).urls, std::vector<std::wstring>{second});
+             EXPECT_EQ(e->Skip(5), S_FALSE);
+             EXPECT_EQ(e->Reset(), S_OK);
+             EXPECT_EQ(NextOf(e.Get(), 1).urls, std::vector<std::wstring>{first});
+         }},
+        {"flags that ask for no address and no title: none allocated",
+         [&] {
+             const Fetched f =
+                 NextOf(open(STATURL_QUERYFLAG_NOURL | STATURL_QUERYFLAG_NOTITLE).Get(), 3);
+             EXPECT_EQ(f.count, 3u);
+             EXPECT_EQ(f.urls, std::vector<std::wstring>(3, L"(none)"));
+             EXPECT_EQ(f.titles, std::vector<std::wstring>(3, L"(none)"));
+         }},
+        {"AddUrl's flags are not the record's",
+         [&] {
+             const auto e = open(0);
+             STATURL s{};
+             for (ULONG n = 0; e->Next(1, &s, &n) == S_OK && n == 1;) {
+                 EXPECT_EQ(s.dwFlags, 0u);
+                 CoTaskMemFree(s.pwcsUrl);
+                 CoTaskMemFree(s.pwcsTitle);
+             }
+         }},
+        {"DeleteUrl matches as the filter does, and says when nothing matched",
+         [&] {
+             EXPECT_EQ(store->DeleteUrl(L"HTTP://CONTRACT.EXAMPLE/A", 0), S_OK);
+             EXPECT_EQ(store->DeleteUrl(a.c_str(), 0), S_FALSE);
+             EXPECT_EQ(NextOf(open(0).Get(), 20).count, 2u);
+         }},
+    };
+    for (const auto& [what, check] : cases) {
+        SCOPED_TRACE(what);
+        check();
+    }
+    for (const wchar_t* url : {b.c_str(), L"http://contract.example/big"})
+        EXPECT_EQ(store->DeleteUrl(url, 0), S_OK);
 }

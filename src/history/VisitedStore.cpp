@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pb {
@@ -93,7 +94,10 @@ class VisitedSearch {
         return true;
     }
 
-    CacheEntryBuffer buffer_;
+    // A title is whatever the page said: a record far larger than any cache entry is still the
+    // user's, and one the search cannot read stops it there for good (WinInet stays on it).
+    static constexpr DWORD kMaxRecord = 64u << 20;
+    CacheEntryBuffer buffer_{kMaxRecord};
     CacheSearch search_{&FindCloseUrlCache};
     bool ended_ = false;
     HRESULT error_ = S_OK;
@@ -120,43 +124,74 @@ class VisitedEnum final : public RefCounted<IEnumSTATURL> {
         *ppv = nullptr;
         return E_NOINTERFACE;
     }
+    // Succeeds with what it returns, or fails having returned nothing: a caller takes a failure
+    // as "nothing returned". An error met after some records is given by the next call.
     HRESULT STDMETHODCALLTYPE Next(ULONG celt, LPSTATURL rgelt, ULONG* fetched) override {
-        if (!rgelt)
+        if (fetched)
+            *fetched = 0;
+        if (!rgelt || (celt > 1 && !fetched))
             return E_POINTER;
         ULONG n = 0;
         VisitedRecord r;
         while (n < celt && NextMatch(r)) {
             STATURL& s = rgelt[n];
-            s.pwcsUrl = TaskString(r.url);
-            s.pwcsTitle = r.title.empty() ? nullptr : TaskString(r.title);
+            s.pwcsUrl = (flags_ & STATURL_QUERYFLAG_NOURL) ? nullptr : TaskString(r.url);
+            s.pwcsTitle = (flags_ & STATURL_QUERYFLAG_NOTITLE) || r.title.empty()
+                              ? nullptr
+                              : TaskString(r.title);
             s.ftLastVisited = r.visited;
             s.ftLastUpdated = r.updated;
             s.ftExpires = r.expires;
-            s.dwFlags = r.flags;
-            if (!s.pwcsUrl)
-                return E_OUTOFMEMORY;
+            s.dwFlags = 0;
             ++n;
+            if ((!s.pwcsUrl && !(flags_ & STATURL_QUERYFLAG_NOURL)) ||
+                (!s.pwcsTitle && !(flags_ & STATURL_QUERYFLAG_NOTITLE) && !r.title.empty())) {
+                for (ULONG i = 0; i < n; ++i) {
+                    CoTaskMemFree(std::exchange(rgelt[i].pwcsUrl, nullptr));
+                    CoTaskMemFree(std::exchange(rgelt[i].pwcsTitle, nullptr));
+                }
+                return E_OUTOFMEMORY;
+            }
         }
+        position_ += n;
         if (fetched)
             *fetched = n;
-        if (FAILED(search_->error()))
+        if (n == 0 && FAILED(search_->error()))
             return search_->error();
         return n == celt ? S_OK : S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE Skip(ULONG celt) override {
         VisitedRecord r;
-        for (; celt > 0; --celt)
+        for (; celt > 0; --celt, ++position_)
             if (!NextMatch(r))
                 return FAILED(search_->error()) ? search_->error() : S_FALSE;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Reset() override {
         search_ = std::make_unique<VisitedSearch>();
+        position_ = 0;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Clone(IEnumSTATURL**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetFilter(LPCOLESTR filter, DWORD) override {
+    // A new search with the same filter, moved on as far as this one.
+    HRESULT STDMETHODCALLTYPE Clone(IEnumSTATURL** out) override {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        auto copy = Adopt<VisitedEnum>(new VisitedEnum());
+        copy->filter_ = filter_;
+        copy->flags_ = flags_;
+        for (ULONG skipped = 0; skipped < position_; ++skipped) {
+            VisitedRecord r;
+            if (!copy->NextMatch(r))
+                break; // the store changed meanwhile: the copy stands at its end
+            ++copy->position_;
+        }
+        *out = copy.Detach();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetFilter(LPCOLESTR filter, DWORD flags) override {
         filter_ = filter ? filter : L"";
+        flags_ = flags;
         return S_OK;
     }
 
@@ -171,6 +206,8 @@ class VisitedEnum final : public RefCounted<IEnumSTATURL> {
 
     std::unique_ptr<VisitedSearch> search_ = std::make_unique<VisitedSearch>();
     std::wstring filter_;
+    DWORD flags_ = 0;
+    ULONG position_ = 0; // records returned or skipped since the start
 };
 
 class VisitedStore final : public RefCounted<IUrlHistoryStg2> {
@@ -186,7 +223,9 @@ class VisitedStore final : public RefCounted<IUrlHistoryStg2> {
         *ppv = nullptr;
         return E_NOINTERFACE;
     }
-    HRESULT STDMETHODCALLTYPE AddUrl(LPCOLESTR url, LPCOLESTR title, DWORD flags) override {
+    // Its flags ask for a copy in the content cache as well, which the store cannot make: the
+    // history record is kept either way.
+    HRESULT STDMETHODCALLTYPE AddUrl(LPCOLESTR url, LPCOLESTR title, DWORD) override {
         if (!url || !*url)
             return E_INVALIDARG;
         const std::string key =
@@ -199,23 +238,24 @@ class VisitedStore final : public RefCounted<IUrlHistoryStg2> {
                                   header.empty() ? nullptr : reinterpret_cast<BYTE*>(header.data()),
                                   static_cast<DWORD>(header.size()), nullptr, nullptr))
             return HRESULT_FROM_WIN32(GetLastError());
-        if (flags) {
-            INTERNET_CACHE_ENTRY_INFOA info{};
-            info.dwStructSize = sizeof info;
-            info.dwExemptDelta = flags;
-            SetUrlCacheEntryInfoA(key.c_str(), &info, CACHE_ENTRY_EXEMPT_DELTA_FC);
-        }
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE DeleteUrl(LPCOLESTR url, DWORD) override {
         if (!url)
             return E_INVALIDARG;
+        // Matched as the filter matches: the same text lists and deletes the same records.
         VisitedSearch search;
         VisitedRecord r;
+        bool matched = false;
         while (search.Next(r))
-            if (r.url == url && !DeleteUrlCacheEntryA(r.key.c_str()))
-                return HRESULT_FROM_WIN32(GetLastError());
-        return search.error();
+            if (EqualsIgnoringCase(r.url, url)) {
+                if (!DeleteUrlCacheEntryA(r.key.c_str()))
+                    return HRESULT_FROM_WIN32(GetLastError());
+                matched = true;
+            }
+        if (FAILED(search.error()))
+            return search.error();
+        return matched ? S_OK : S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE QueryUrl(LPCOLESTR, DWORD, LPSTATURL) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE BindToObject(LPCOLESTR, REFIID, void**) override { return E_NOTIMPL; }

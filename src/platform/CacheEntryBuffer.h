@@ -17,7 +17,9 @@ class CacheEntryBuffer {
     // the search or running out of memory.
     static constexpr DWORD kMaxSize = 1 << 20;
 
-    CacheEntryBuffer() : words_(kInitialSize / sizeof(std::uint64_t)) {}
+    // A larger limit for a store whose records hold what the user's own pages gave them.
+    explicit CacheEntryBuffer(DWORD maxSize = kMaxSize)
+        : maxSize_(maxSize), words_(kInitialSize / sizeof(std::uint64_t)) {}
     INTERNET_CACHE_ENTRY_INFOA* info() {
         auto* p = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(words_.data());
         p->dwStructSize = sizeof(INTERNET_CACHE_ENTRY_INFOA);
@@ -25,16 +27,16 @@ class CacheEntryBuffer {
     }
     DWORD size() const { return static_cast<DWORD>(words_.size() * sizeof(std::uint64_t)); }
     // True when the buffer grew, so the call is worth repeating: to what the call asked for, or
-    // for an entry larger than kMaxSize to kMaxSize, where WinInet has room for its name.
+    // for an entry larger than the limit to the limit, where WinInet has room for its name.
     bool GrowTo(DWORD needed) {
-        if (needed <= size() || size() >= kMaxSize)
+        if (needed <= size() || size() >= maxSize_)
             return false;
-        needed = needed > kMaxSize ? kMaxSize : needed;
+        needed = needed > maxSize_ ? maxSize_ : needed;
         words_.resize(needed / sizeof(std::uint64_t) + (needed % sizeof(std::uint64_t) != 0));
         return true;
     }
 
-    // After a call that failed with error 122 because the entry is larger than kMaxSize: the
+    // After a call that failed with error 122 because the entry is larger than the limit: the
     // entry's name where WinInet wrote it all the same (Wine does, when the name fits), else
     // null. The rest of the record is missing.
     const char* NameOfEntryTooLarge() {
@@ -73,6 +75,7 @@ class CacheEntryBuffer {
     }
 
   private:
+    DWORD maxSize_;
     std::vector<std::uint64_t> words_;
 };
 

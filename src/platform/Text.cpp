@@ -41,4 +41,8 @@ bool StartsWithIgnoringCase(std::wstring_view s, std::wstring_view prefix) {
                                 static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
 }
 
+bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) {
+    return a.size() == b.size() && StartsWithIgnoringCase(a, b);
+}
+
 } // namespace pb

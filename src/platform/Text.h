@@ -15,5 +15,6 @@ std::wstring ToUpper(std::wstring s);
 
 // Letter case as the file system and the registry compare it: code by code, whatever the locale.
 bool StartsWithIgnoringCase(std::wstring_view s, std::wstring_view prefix);
+bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b);
 
 } // namespace pb
