@@ -186,7 +186,10 @@ HistoryCleanser::EntryPtr HistoryCleanser::Item(std::int32_t Index) const {
 void HistoryCleanser::Remove(std::int32_t Index) {
     const size_t pos = Position(Index);
     const std::wstring url = mEntries[pos]->URL();
-    ThrowIfFailed(mUrlHistory->DeleteUrl(url.c_str(), 0), "IUrlHistoryStg::DeleteUrl");
+    // A deletion looks through the whole store: the window answers meanwhile.
+    HRESULT hr = S_OK;
+    OffWindowThread([&] { hr = mUrlHistory->DeleteUrl(url.c_str(), 0); });
+    ThrowIfFailed(hr, "IUrlHistoryStg::DeleteUrl");
     mEntries.erase(mEntries.begin() + static_cast<std::ptrdiff_t>(pos));
 }
 
@@ -199,8 +202,9 @@ void HistoryCleanser::AddURL(const std::wstring& URL, const std::wstring& Title,
 
 void HistoryCleanser::DeleteURL(const std::wstring& URL, std::int32_t Flags) {
     TakeFirstReading();
-    ThrowIfFailed(mUrlHistory->DeleteUrl(URL.c_str(), static_cast<DWORD>(Flags)),
-                  "IUrlHistoryStg::DeleteUrl");
+    HRESULT hr = S_OK;
+    OffWindowThread([&] { hr = mUrlHistory->DeleteUrl(URL.c_str(), static_cast<DWORD>(Flags)); });
+    ThrowIfFailed(hr, "IUrlHistoryStg::DeleteUrl");
     Refresh();
 }
 
