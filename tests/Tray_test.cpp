@@ -88,7 +88,23 @@ TEST_F(Tray, MinimisingHidesTheWindowBehindOneIconWithTheTip) {
     EXPECT_EQ(icon.uFlags, 7u);
     EXPECT_EQ(icon.uCallbackMessage, 0x200u);
     EXPECT_EQ(icon.hIcon, form().Picture1->picture().icon);
-    EXPECT_NE(icon.hIcon, nullptr);
+    // The shell's small size, as the caption's own small icon; the large one for Alt+Tab.
+    const auto width = [](HANDLE h) {
+        ICONINFO info{};
+        if (!GetIconInfo(static_cast<HICON>(h), &info))
+            return 0L;
+        BITMAP bm{};
+        GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bm, &bm);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        return bm.bmWidth;
+    };
+    EXPECT_EQ(width(icon.hIcon), GetSystemMetrics(SM_CXSMICON));
+    const auto caption = [&](WPARAM which) {
+        return width(reinterpret_cast<HANDLE>(SendMessageW(form().hwnd(), WM_GETICON, which, 0)));
+    };
+    EXPECT_EQ(caption(ICON_SMALL), GetSystemMetrics(SM_CXSMICON));
+    EXPECT_EQ(caption(ICON_BIG), GetSystemMetrics(SM_CXICON));
     const std::string tip =
         std::string("Purgebox (Right-Click for Menu)") + '\0' + std::string(32, ' ');
     EXPECT_EQ(std::string(icon.szTip, 64), tip);

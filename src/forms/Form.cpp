@@ -54,10 +54,13 @@ Form::~Form() {
 void Form::CreateForm(const wchar_t* className, const wchar_t* caption, double clientWidthTwips,
                       double clientHeightTwips, int iconId) {
     const HINSTANCE inst = GetModuleHandleW(nullptr);
-    icon_.reset(
-        static_cast<HICON>(LoadImageW(inst, MAKEINTRESOURCEW(iconId), IMAGE_ICON, 32, 32, 0)));
-    smallIcon_.reset(
-        static_cast<HICON>(LoadImageW(inst, MAKEINTRESOURCEW(iconId), IMAGE_ICON, 16, 16, 0)));
+    // At the sizes the system draws them, which grow with its DPI.
+    const auto load = [&](int width, int height) {
+        return static_cast<HICON>(LoadImageW(inst, MAKEINTRESOURCEW(iconId), IMAGE_ICON,
+                                             GetSystemMetrics(width), GetSystemMetrics(height), 0));
+    };
+    icon_.reset(load(SM_CXICON, SM_CYICON));
+    smallIcon_.reset(load(SM_CXSMICON, SM_CYSMICON));
     font_.reset(CreateFormFont());
     white_.reset(CreateSolidBrush(kWhite));
     clientWidthTwips_ = clientWidthTwips;

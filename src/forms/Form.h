@@ -35,7 +35,7 @@ class Form : public Window, public Backdrop {
     // Clicks and picks, closing, the system menu, a control's own menu. Asking and painting are
     // not among them.
     bool StartsSomething(UINT msg, WPARAM wp) const override;
-    HICON BigIcon() const { return icon_.get(); }
+    HICON SmallIcon() const { return smallIcon_.get(); }
     // The push button that Enter presses while the focus is on no other push button, as in a
     // dialog (0: none, and Enter then presses only a focused button).
     void SetDefaultButton(int id);

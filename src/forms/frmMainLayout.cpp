@@ -15,7 +15,8 @@ void FrmMain::CreateControls() {
     using Kind = ControlRow::Kind;
     constexpr DWORD kLogStyle = WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY;
     constexpr DWORD kDescriptionStyle = WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL;
-    const Picture icon{nullptr, BigIcon()}, decor{nullptr, decorIcon_.get()};
+    // The tray shows Picture1's icon at the small size.
+    const Picture icon{nullptr, SmallIcon()}, decor{nullptr, decorIcon_.get()};
     auto bitmap = [this](size_t i) { return Picture{bitmaps_[i].get(), nullptr}; };
     // clang-format off
     const ControlRow rows[] = {
