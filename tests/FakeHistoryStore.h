@@ -36,6 +36,7 @@ struct FakeState {
     std::vector<std::pair<bool, std::wstring>> filters; // (given, prefix)
     DWORD lastFilterFlags = 0;
     std::function<void()> onClear; // called as the clear begins, on the thread that clears
+    DWORD releasedOn = 0;          // the thread that released the store
 };
 
 // Just enough IUnknown for objects only the tests hold.
@@ -85,6 +86,9 @@ class FakeEnum final : public TestObject<IEnumSTATURL> {
 class FakeStore final : public TestObject<IUrlHistoryStg2> {
   public:
     explicit FakeStore(FakeState& s) : s_(s) {}
+    ~FakeStore() override { s_.releasedOn = GetCurrentThreadId(); }
+    FakeStore(const FakeStore&) = delete;
+    FakeStore& operator=(const FakeStore&) = delete;
     HRESULT STDMETHODCALLTYPE AddUrl(LPCOLESTR url, LPCOLESTR title, DWORD) override {
         s_.added.emplace_back(url);
         s_.records.push_back({url, title ? L"added" : nullptr});

@@ -7,6 +7,7 @@
 #include "platform/Errors.h"
 #include <algorithm>
 #include <functional>
+#include <thread>
 #include <urlhist.h>
 #include <oleauto.h>
 #include <wininet.h>
@@ -337,4 +338,42 @@ TEST(OwnHistoryStore, KeepsTheEnumeratorsContract) {
     }
     for (const wchar_t* url : {b.c_str(), L"http://contract.example/big"})
         EXPECT_EQ(store->DeleteUrl(url, 0), S_OK);
+}
+
+TEST_F(FakeHistory, AStoreThatKeepsToItsThreadLivesInAnApartmentOfItsOwnWhileTheCallerAnswers) {
+    // As the system's store: made, used and released on one single-threaded apartment's
+    // thread, never the caller's, which meanwhile answers what others send it.
+    const pb::UniqueWindow caller(CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                                nullptr, GetModuleHandleW(nullptr), nullptr));
+    ASSERT_TRUE(caller);
+    DWORD madeOn = 0, clearedOn = 0;
+    bool singleThreaded = false, answered = false;
+    state.onClear = [&] {
+        clearedOn = GetCurrentThreadId();
+        std::thread other([&] {
+            DWORD_PTR ignored;
+            answered =
+                SendMessageTimeoutW(caller.get(), WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored) != 0;
+        });
+        other.join();
+    };
+    {
+        HistoryCleanser h(HistoryCleanser::ApartmentStore{[&] {
+            madeOn = GetCurrentThreadId();
+            APTTYPE type{};
+            APTTYPEQUALIFIER qualifier{};
+            singleThreaded = SUCCEEDED(CoGetApartmentType(&type, &qualifier)) &&
+                             (type == APTTYPE_STA || type == APTTYPE_MAINSTA);
+            return pb::Adopt<IUrlHistoryStg2>(new FakeStore(state));
+        }});
+        EXPECT_EQ(h.Count(), 4);
+        h.AddURL(L"http://d.example/", L"D", 0);
+        h.Clear();
+        EXPECT_EQ(h.Count(), 0);
+    }
+    EXPECT_NE(madeOn, GetCurrentThreadId());
+    EXPECT_TRUE(singleThreaded);
+    EXPECT_EQ(clearedOn, madeOn);
+    EXPECT_EQ(state.releasedOn, madeOn);
+    EXPECT_TRUE(answered);
 }

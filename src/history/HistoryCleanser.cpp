@@ -24,16 +24,37 @@ ComPtr<IUrlHistoryStg2> SystemHistoryStore() {
 
 } // namespace
 
-HistoryCleanser::HistoryCleanser(std::function<void()> whenRead)
-    : mUrlHistory(SystemHistoryStore()) {
-    if (mUrlHistory) {
-        Take(ReadAtStart(mUrlHistory.Get())); // it keeps to the thread that made it
+HistoryCleanser::HistoryCleanser(std::function<void()> whenRead) {
+    if (OpenInApartment(&SystemHistoryStore))
         return;
-    }
     // Ours is free-threaded. Under Wine each record costs a look into the cache index, about
     // half a millisecond: 20,000 records would keep the window from showing for ten seconds.
     mUrlHistory = CreateVisitedStore();
     StartReading(std::move(whenRead));
+}
+
+HistoryCleanser::HistoryCleanser(const ApartmentStore& store) {
+    if (!OpenInApartment(store.make))
+        throw HResultError(E_POINTER, "Opening the URL history");
+}
+
+bool HistoryCleanser::OpenInApartment(const std::function<ComPtr<IUrlHistoryStg2>()>& make) {
+    auto apartment = std::make_unique<ApartmentWorker>();
+    ComPtr<IUrlHistoryStg2> store;
+    apartment->Run([&] { store = make(); });
+    if (!store)
+        return false;
+    mApartment = std::move(apartment);
+    mUrlHistory = std::move(store);
+    try {
+        Reading reading;
+        OffWindowThread([&] { reading = ReadAtStart(mUrlHistory.Get()); });
+        Take(std::move(reading));
+    } catch (...) {
+        mApartment->Run([this] { mUrlHistory.Reset(); }); // no destructor runs to do it
+        throw;
+    }
+    return true;
 }
 
 HistoryCleanser::HistoryCleanser(ComPtr<IUrlHistoryStg2> store, std::function<void()> whenRead)
@@ -67,8 +88,16 @@ HistoryCleanser::HistoryCleanser(ComPtr<IUrlHistoryStg2> store) : mUrlHistory(st
     Take(ReadAtStart(mUrlHistory.Get()));
 }
 
-// The reader, declared last, is stopped and joined first: nobody will read the list now.
-HistoryCleanser::~HistoryCleanser() = default;
+// The reader, declared last, is stopped and joined first: nobody will read the list now. A
+// store in an apartment of its own is released there.
+HistoryCleanser::~HistoryCleanser() {
+    if (mApartment) {
+        try {
+            mApartment->Run([this] { mUrlHistory.Reset(); });
+        } catch (...) { // nothing to tell anyone on the way out
+        }
+    }
+}
 
 HistoryCleanser::Reading HistoryCleanser::Read(IUrlHistoryStg2* store, const wchar_t* prefix,
                                                DWORD flags, std::stop_token stop) {
@@ -152,10 +181,12 @@ void HistoryCleanser::Refresh(const std::optional<std::wstring>& URLStartsWith,
 }
 
 void HistoryCleanser::OffWindowThread(const std::function<void()>& work) const {
-    if (mFreeThreaded)
+    if (mApartment)
+        mApartment->Run(work); // the only thread the store may be called on
+    else if (mFreeThreaded)
         RunOnWorkerThread(work);
     else
-        work(); // the system's store keeps to the thread that made it
+        work();
 }
 
 std::int32_t HistoryCleanser::Count() const {
@@ -196,8 +227,10 @@ void HistoryCleanser::Remove(std::int32_t Index) {
 void HistoryCleanser::AddURL(const std::wstring& URL, const std::wstring& Title,
                              std::int32_t Flags) {
     TakeFirstReading(); // the new address must not show before the next Refresh
-    ThrowIfFailed(mUrlHistory->AddUrl(URL.c_str(), Title.c_str(), static_cast<DWORD>(Flags)),
-                  "IUrlHistoryStg::AddUrl");
+    HRESULT hr = S_OK;
+    OffWindowThread(
+        [&] { hr = mUrlHistory->AddUrl(URL.c_str(), Title.c_str(), static_cast<DWORD>(Flags)); });
+    ThrowIfFailed(hr, "IUrlHistoryStg::AddUrl");
 }
 
 void HistoryCleanser::DeleteURL(const std::wstring& URL, std::int32_t Flags) {

@@ -1,5 +1,6 @@
 #pragma once
 #include "history/HistoryEntry.h"
+#include "platform/ApartmentWorker.h"
 #include "platform/Handles.h"
 #include <atomic>
 #include <exception>
@@ -28,6 +29,12 @@ class HistoryCleanser {
     explicit HistoryCleanser(std::function<void()> whenRead = {});
     // Uses the given store; reads all of it before returning.
     explicit HistoryCleanser(ComPtr<IUrlHistoryStg2> store);
+    // A store that keeps to the thread that made it, as the system's does: made by `make` on a
+    // thread of its own in a single-threaded apartment, and used and released only there.
+    struct ApartmentStore {
+        std::function<ComPtr<IUrlHistoryStg2>()> make;
+    };
+    explicit HistoryCleanser(const ApartmentStore& store);
     // Uses the given free-threaded store, read on a thread of its own as above.
     HistoryCleanser(ComPtr<IUrlHistoryStg2> store, std::function<void()> whenRead);
     ~HistoryCleanser();
@@ -67,6 +74,8 @@ class HistoryCleanser {
                         std::stop_token stop = {});
     static Reading ReadAtStart(IUrlHistoryStg2* store, std::stop_token stop = {});
     void StartReading(std::function<void()> whenRead);
+    // False where `make` gives no store.
+    bool OpenInApartment(const std::function<ComPtr<IUrlHistoryStg2>()>& make);
     // `stop`: what is read so far is enough.
     void EndFirstReading(bool stop) const;
     void Take(Reading reading) const;
@@ -75,6 +84,7 @@ class HistoryCleanser {
     // Runs a long store call off the window's thread where the store allows it.
     void OffWindowThread(const std::function<void()>& work) const;
 
+    std::unique_ptr<ApartmentWorker> mApartment; // where the store lives, if it keeps to one
     ComPtr<IUrlHistoryStg2> mUrlHistory;
     bool mFreeThreaded = false; // ours: any thread may call it
     // Completed by the first reading on first use, hence mutable.

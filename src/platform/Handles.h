@@ -73,7 +73,8 @@ using Microsoft::WRL::ComPtr;
 // Takes over a reference the caller already owns, such as a new object's first.
 template <typename T> ComPtr<T> Adopt(T* p) {
     ComPtr<T> owner;
-    owner.Attach(p);
+    // Not Attach: MinGW's adds a reference of its own, and every object so adopted leaked.
+    *owner.GetAddressOf() = p;
     return owner;
 }
 

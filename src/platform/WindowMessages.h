@@ -18,6 +18,9 @@ constexpr UINT kMsgButtonFocus = WM_APP + 4;
 // To the window that a worker thread reaches the window's thread through: run this piece there.
 // lParam: the std::function<void()> to run.
 constexpr UINT kMsgRunPiece = WM_APP + 5;
+// To a single-threaded apartment's worker thread (a thread message): run this work there.
+// lParam: its task.
+constexpr UINT kMsgApartmentWork = WM_APP + 7;
 // To the window that holds messages for the next pumping point: a held message's place in
 // the queue has come. wParam: its number.
 constexpr UINT kMsgHeldDue = WM_APP + 6;
