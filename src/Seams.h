@@ -26,9 +26,9 @@ template <typename Signature> class Seam {
     Function f_;
 };
 
-// A folder purge's steps for one file, on a deleting thread: before the file is opened, and
-// once it is open and checked, before its deletion.
-enum class DeletionStep { Open, Delete };
+// A folder purge's steps for one file, on a deleting thread: before the file is opened, once
+// it is open, before its checks, and once it is checked, before its deletion.
+enum class DeletionStep { Open, Check, Delete };
 
 namespace seams {
 

@@ -1,6 +1,7 @@
 // Every kind of folder a purge refuses, and those it accepts, tried through the purge itself.
 #include "TempPurge.h"
 #include "module/modMain.h"
+#include "platform/FileLocation.h"
 #include <shlobj.h>
 #include <knownfolders.h>
 
@@ -197,5 +198,42 @@ TEST_F(TempPurge, ADriveLeadingIntoTheUnixHomeIsRefused) {
     SetEnvironmentVariableW(L"WINEHOMEDIR", saved.c_str());
     RunUnix(L"rm \"$WINEPREFIX/dosdevices/p:\"");
     EXPECT_TRUE(Exists(canary));
+    EXPECT_EQ(PurgeLines().back(), L"          Purgebox will not remove files from this folder");
+}
+
+TEST_F(TempPurge, WithoutTheUnixHomeNoFolderIsPurgedAndTheLogSaysWhy) {
+    const std::wstring home = Environment(L"WINEHOMEDIR");
+    if (home.empty())
+        GTEST_SKIP() << "Wine names the Unix home; Windows has none";
+    // As for a program started with an environment of another's making.
+    const std::wstring file = dir_.File(L"kept.tmp");
+    SetEnvironmentVariableW(L"WINEHOMEDIR", nullptr);
+    RunTempStage();
+    SetEnvironmentVariableW(L"WINEHOMEDIR", home.c_str());
+    EXPECT_TRUE(Exists(file));
+    EXPECT_EQ(
+        PurgeLines(),
+        (std::vector<std::wstring>{
+            L"          Windows Temp Directory found", L"          " + pb::ToUpper(dir_.path()),
+            L"          Purgebox will not remove files from this folder",
+            L"          Purgebox cannot tell where the Unix home is (WINEHOMEDIR is not set)"}));
+}
+
+TEST_F(TempPurge, AUnixHomeNamedWithATrailingBlankKeepsWhatIsInIt) {
+    // Wine names the home "home" without its blank, and what is in it "home \...".
+    const std::wstring saved = Environment(L"WINEHOMEDIR");
+    if (saved.empty())
+        GTEST_SKIP() << "Wine names the Unix home; Windows has none";
+    const std::wstring home = dir_.path() + L"\\home ", projects = home + L"\\projects";
+    ASSERT_TRUE(RunUnix(L"mkdir -p " + UnixPath(projects) + L" && echo keep > " +
+                        UnixPath(projects + L"\\main.c")));
+    ASSERT_TRUE(Exists(pb::LongPath(projects + L"\\main.c")));
+    SetEnvironmentVariableW(L"WINEHOMEDIR", (L"\\??\\" + home).c_str());
+    {
+        TempDirOverride over(projects + L"\\");
+        RunTempStage();
+    }
+    SetEnvironmentVariableW(L"WINEHOMEDIR", saved.c_str());
+    EXPECT_TRUE(Exists(pb::LongPath(projects + L"\\main.c")));
     EXPECT_EQ(PurgeLines().back(), L"          Purgebox will not remove files from this folder");
 }

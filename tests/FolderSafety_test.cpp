@@ -28,6 +28,19 @@ std::string Content(const std::wstring& path) {
     return std::string(buf, got);
 }
 
+DWORD SerialOf(const std::wstring& root) {
+    DWORD serial = 0;
+    GetVolumeInformationW(root.c_str(), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0);
+    return serial;
+}
+
+std::uint64_t IdOf(const std::wstring& path) {
+    const pb::UniqueFile h(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr));
+    return h ? pb::FileIdOf(h.get()).value_or(0) : 0;
+}
+
 } // namespace
 
 TEST_F(TempPurge, FileLinksGoAsLinksAndTheirTargetsStay) {
@@ -161,14 +174,24 @@ TEST_F(TempPurge, FoldersHoldingTheUsersOwnFilesAreNotPurged) {
     EXPECT_TRUE(HoldsUsersOwnFiles(dir_.path()));
     SetEnvironmentVariableW(L"WINEHOMEDIR", (L"\\??\\" + home).c_str());
     // A drive letter the user gave a folder (one of the home's, say): where it leads cannot be
-    // told. This folder is never removed: Wine goes on naming what lies at its inode P: for a
-    // while, and a later test's file that took the inode would read as P:\.
-    const std::wstring drive = L"C:\\pbtest-drive-p";
+    // told. These folders are never removed: Wine goes on naming what lies at their inodes P:
+    // and Q: for a while, and a later test's file that took an inode would read as on them.
+    // The home is reached through Q:, and both drives answer the same serial number (Wine
+    // answers 0 for a drive whose file system its mount manager does not know): a drive's
+    // serial tells nothing of where it leads.
+    const std::wstring drive = L"C:\\pbtest-drive-p", homeDrive = L"C:\\pbtest-drive-q";
     CreateDirectoryW(drive.c_str(), nullptr);
-    ASSERT_TRUE(RunUnix(L"ln -s " + UnixPath(drive) + L" \"$WINEPREFIX/dosdevices/p:\""));
+    CreateDirectoryW(homeDrive.c_str(), nullptr);
+    ASSERT_TRUE(RunUnix(L"ln -s " + UnixPath(drive) + L" \"$WINEPREFIX/dosdevices/p:\" && ln -s " +
+                        UnixPath(homeDrive) + L" \"$WINEPREFIX/dosdevices/q:\""));
     CreateDirectoryW(L"P:\\sub", nullptr);
     Sleep(1100); // Wine looks at its drives again only once a second
+    ASSERT_TRUE(Exists(L"Q:\\"));
+    ASSERT_EQ(SerialOf(L"P:\\"), SerialOf(L"Q:\\"));
+    SetEnvironmentVariableW(L"WINEHOMEDIR", L"\\??\\Q:\\");
     EXPECT_TRUE(HoldsUsersOwnFiles(L"P:\\sub"));
+    SetEnvironmentVariableW(L"WINEHOMEDIR", (L"\\??\\" + home).c_str());
+    RunUnix(L"rm \"$WINEPREFIX/dosdevices/q:\"");
     RunUnix(L"rm \"$WINEPREFIX/dosdevices/p:\"");
 }
 
@@ -180,6 +203,7 @@ TEST_F(TempPurge, WhatOtherLinuxProgramsLeaveStaysWithItsOwner) {
     const std::wstring made = L"cd " + UnixPath(dir_.path()) +
                               L" && mkdir Twin twin && echo keep > twin/x && ln -s ../twin/x Twin/x"
                               L" && ln -s ../outside.txt Twin/link.txt && ln outside.txt Twin/hard"
+                              L" && echo keep > Twin/.settings && ln -s .settings Twin/shown"
                               L" && mkfifo Twin/pipe && echo a > Twin/plain.txt && python3 -c "
                               L"'import socket; socket.socket(socket.AF_UNIX).bind(\"Twin/sock\")'";
     if (!RunUnix(made))
@@ -191,12 +215,14 @@ TEST_F(TempPurge, WhatOtherLinuxProgramsLeaveStaysWithItsOwner) {
     }
     EXPECT_EQ(Content(dir_.path() + L"\\twin\\x"), "keep\n");
     EXPECT_EQ(Content(outside), "keep");
+    // A hidden file, not listed, reached through a link of another name that is.
+    EXPECT_EQ(Content(twin + L"\\.settings"), "keep\n");
     EXPECT_FALSE(Exists(twin + L"\\plain.txt"));
     EXPECT_FALSE(Exists(twin + L"\\hard")); // the name only: the other keeps the data
     EXPECT_TRUE(RunUnix(L"cd " + UnixPath(twin) + L" && test -p pipe && test -S sock"));
     const auto lines = PurgeLines();
     EXPECT_EQ(lines[lines.size() - 2], L"          Purgebox removed 2 files");
-    EXPECT_EQ(lines[lines.size() - 1], L"          Purgebox could not remove 4 files");
+    EXPECT_EQ(lines[lines.size() - 1], L"          Purgebox could not remove 5 files");
 }
 
 TEST_F(TempPurge, AFolderWithPathsBeyond260CharactersIsPurgedOfItsOwnFilesOnly) {
@@ -246,10 +272,17 @@ TEST_F(TempPurge, AFileCannotBeMovedAwayBetweenItsCheckAndItsDeletion) {
     ScratchDir documents(L"documents");
     const std::wstring doc = dir_.File(L"doc.tmp"), save = dir_.File(L"save.tmp", "saved");
     const std::wstring renamed = dir_.File(L"renamed.tmp", "renamed");
+    const std::wstring checked = dir_.File(L"checked.tmp", "checked");
+    const std::wstring touched = dir_.File(L"touched.tmp", "touched");
     pb::seams::deletion.Set([&](pb::DeletionStep step, const std::wstring& name) {
+        if (step == pb::DeletionStep::Check && name == L"checked.tmp") { // while it is checked
+            EXPECT_TRUE(RunUnix(L"mv " + UnixPath(checked) + L" " + UnixPath(checked + L".odt")));
+        }
         if (step != pb::DeletionStep::Delete)
             return;
-        if (name == L"doc.tmp") {
+        if (name == L"touched.tmp") { // changed, not moved
+            EXPECT_TRUE(RunUnix(L"touch " + UnixPath(touched)));
+        } else if (name == L"doc.tmp") {
             EXPECT_FALSE(MoveFileW(doc.c_str(), (documents.path() + L"\\doc.odt").c_str()));
             EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
         } else if (name == L"save.tmp") { // the Unix side knows no sharing
@@ -269,9 +302,12 @@ TEST_F(TempPurge, AFileCannotBeMovedAwayBetweenItsCheckAndItsDeletion) {
     EXPECT_EQ(Content(documents.path() + L"\\save.odt"), "saved");
     EXPECT_EQ(Content(save), "new\n");
     EXPECT_EQ(Content(renamed + L".odt"), "renamed");
+    EXPECT_EQ(Content(checked + L".odt"), "checked");
+    EXPECT_EQ(Content(touched), "touched"); // kept in place: counted as not removed
     const std::vector<std::wstring> lines = PurgeLines();
-    ASSERT_EQ(lines.size(), 8u) << testing::PrintToString(lines);
-    EXPECT_EQ(lines[7], L"          Purgebox removed 1 files");
+    ASSERT_EQ(lines.size(), 11u) << testing::PrintToString(lines);
+    EXPECT_EQ(lines[9], L"          Purgebox removed 1 files");
+    EXPECT_EQ(lines[10], L"          Purgebox could not remove 1 files");
 }
 
 TEST_F(TempPurge, FilesAFolderWillNotLetGoAreCountedAsNotRemoved) {
@@ -288,6 +324,96 @@ TEST_F(TempPurge, FilesAFolderWillNotLetGoAreCountedAsNotRemoved) {
     ASSERT_EQ(lines.size(), 8u) << testing::PrintToString(lines);
     EXPECT_EQ(lines[6], L"          Purgebox removed 0 files");
     EXPECT_EQ(lines[7], L"          Purgebox could not remove 2 files");
+}
+
+TEST_F(TempPurge, AFileWhoseDeletionWaitsForAnotherHandleIsCountedAsNotRemoved) {
+    // What every machine can make: another program's handle, open with delete sharing, keeps
+    // the file until it is closed; the purge cannot see it go.
+    dir_.File(L"a.tmp");
+    const std::wstring held = dir_.File(L"b.tmp");
+    pb::UniqueFile other(CreateFileW(held.c_str(), GENERIC_READ,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(other);
+    RunTempStage();
+    EXPECT_TRUE(Exists(held));
+    const std::vector<std::wstring> lines = PurgeLines();
+    ASSERT_EQ(lines.size(), 8u) << testing::PrintToString(lines);
+    EXPECT_EQ(lines[6], L"          Purgebox removed 1 files");
+    EXPECT_EQ(lines[7], L"          Purgebox could not remove 1 files");
+    other.reset();
+    EXPECT_FALSE(Exists(held)); // it went once the other handle closed
+}
+
+TEST_F(TempPurge, ANameThatHoldsAnotherFileOnceItsOwnWentIsCountedNeitherWay) {
+    // Once a.tmp is gone, another program puts a file of its own there (a new name for it):
+    // a.tmp went by this purge, but what the folder holds at the name now is no proof of it.
+    ScratchDir elsewhere(L"elsewhere");
+    const std::wstring theirs = elsewhere.File(L"theirs.txt", "theirs");
+    const std::wstring first = dir_.File(L"a.tmp");
+    dir_.File(L"z.tmp");
+    pb::seams::deletion.Set([&](pb::DeletionStep step, const std::wstring& name) {
+        if (step != pb::DeletionStep::Delete || name != L"z.tmp")
+            return;
+        for (int waited = 0; Exists(first) && waited < 10000; waited += 5)
+            Sleep(5); // the other deleting thread may still be at a.tmp
+        EXPECT_TRUE(CreateHardLinkW(first.c_str(), theirs.c_str(), nullptr));
+    });
+    RunTempStage();
+    pb::seams::deletion.Set({});
+    EXPECT_EQ(Content(first), "theirs");
+    const std::vector<std::wstring> lines = PurgeLines();
+    ASSERT_EQ(lines.size(), 7u) << testing::PrintToString(lines);
+    EXPECT_EQ(lines[6], L"          Purgebox removed 1 files");
+}
+
+TEST_F(TempPurge, AFileMadeAnewAtAListedNameStaysThoughItCarriesTheListedId) {
+    // ext4 hands a new file the id just freed: removed and made again from the Linux side
+    // after the listing, the file at the name may carry the listed id.
+    dir_.File(L"f1.tmp");
+    const std::wstring again = dir_.File(L"f2.tmp", "listed");
+    const std::uint64_t listed = IdOf(again);
+    ASSERT_NE(listed, 0u);
+    bool sameId = false;
+    pb::seams::pumpingPoint.Set([&] {
+        if (SendMessageW(form().File1.hwnd(), LB_GETCOUNT, 0, 0) == 2) {
+            pb::seams::pumpingPoint.Set({});
+            EXPECT_TRUE(RunUnix(L"rm " + UnixPath(again) + L" && echo new > " + UnixPath(again)));
+            sameId = IdOf(again) == listed;
+        }
+    });
+    RunTempStage();
+    pb::seams::pumpingPoint.Set({});
+    EXPECT_EQ(Content(again), "new\n");
+    const auto lines = PurgeLines();
+    EXPECT_EQ(lines[lines.size() - 2], L"          Purgebox removed 1 files");
+    EXPECT_EQ(lines[lines.size() - 1], L"          Purgebox could not remove 1 files");
+    if (!sameId)
+        GTEST_SKIP() << "the file system gave the new file another id";
+}
+
+TEST_F(TempPurge, AFolderPutAtAListedNameAfterTheListingDoesNotOpen) {
+    dir_.File(L"f1.tmp");
+    const std::wstring name = dir_.File(L"f2.tmp");
+    pb::seams::pumpingPoint.Set([&] {
+        if (SendMessageW(form().File1.hwnd(), LB_GETCOUNT, 0, 0) == 2) {
+            pb::seams::pumpingPoint.Set({});
+            EXPECT_TRUE(RunUnix(L"rm " + UnixPath(name) + L" && mkdir " + UnixPath(name) +
+                                L" && echo keep > " + UnixPath(name + L"\\inner")));
+        }
+    });
+    RunTempStage();
+    pb::seams::pumpingPoint.Set({});
+    EXPECT_EQ(Content(name + L"\\inner"), "keep\n");
+    const auto lines = PurgeLines();
+    EXPECT_EQ(lines[lines.size() - 2], L"          Purgebox removed 1 files");
+    EXPECT_EQ(lines[lines.size() - 1], L"          Purgebox could not remove 1 files");
+    // The open itself refuses it; the purge above would keep it by its write time and id too.
+    const std::optional<pb::HeldFolder> held = pb::HeldFolder::Open(dir_.path());
+    ASSERT_TRUE(held);
+    pb::UniqueKernelHandle opened;
+    EXPECT_NE(held->OpenEntry(L"f2.tmp", opened), pb::EntryOpen::Opened);
+    EXPECT_FALSE(opened);
 }
 
 TEST_F(TempPurge, TwoNamesOfOneFileGoBothThoughEachThreadHoldsOne) {

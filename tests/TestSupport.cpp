@@ -86,15 +86,16 @@ namespace pbtest {
 
 std::vector<std::wstring> ListFolderFiles(const std::wstring& folder) {
     std::vector<std::wstring> names;
-    if (const std::optional<pb::HeldFolder> held = pb::HeldFolder::Open(folder))
-        std::ranges::transform(pb::ListFolderEntries(*held), std::back_inserter(names),
+    const std::optional<pb::HeldFolder> held = pb::HeldFolder::Open(folder);
+    if (auto entries = held ? pb::ListFolderEntries(*held) : std::nullopt)
+        std::ranges::transform(*entries, std::back_inserter(names),
                                [](pb::FolderEntry& entry) { return std::move(entry.name); });
     return names;
 }
 
 bool HoldsUsersOwnFiles(const std::wstring& folder) {
     const std::optional<pb::HeldFolder> held = pb::HeldFolder::Open(folder);
-    return held && pb::IsRefusedFolder(held->where());
+    return held && pb::RefusalOf(*held).refused;
 }
 
 } // namespace pbtest

@@ -2,6 +2,7 @@
 #include "Seams.h"
 #include "platform/Handles.h"
 #include "platform/Waits.h"
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <exception>
@@ -50,8 +51,13 @@ Outcome DeleteEntry(const HeldFolder& folder, const FolderEntry& entry, const De
     }
     // Taken first: Wine names the file as it was when opened, so a rename from the Linux side
     // during the checks shows only in its change time.
-    const std::optional<std::int64_t> checked = ChangeTimeOf(file.get());
-    if (!checked || !folder.Holds(file.get(), entry.name, entry.id))
+    const std::optional<FileTimes> checked = TimesOf(file.get());
+    if (hook)
+        hook(DeletionStep::Check, entry.name);
+    // A file made anew at the name may carry the listed id, which ext4 hands on at once, but
+    // not the listed write time; nor does one written to since, which is in use: both stay.
+    if (!checked || checked->written != entry.written ||
+        !folder.Holds(file.get(), entry.name, entry.id))
         return Outcome::Kept;
     if (hook)
         hook(DeletionStep::Delete, entry.name);
@@ -61,7 +67,8 @@ Outcome DeleteEntry(const HeldFolder& folder, const FolderEntry& entry, const De
     // removes a file at the handle's close only if its name still leads to it. Asked of the
     // handle, which Wine answers without a call to its server: a rename changes the file's
     // change time.
-    if (ChangeTimeOf(file.get()) != checked) {
+    const std::optional<FileTimes> deleted = TimesOf(file.get());
+    if (!deleted || deleted->changed != checked->changed) {
         SetDeletion(file.get(), false);
         return Outcome::Gone;
     }
@@ -235,19 +242,24 @@ class Deleter {
 
 // A file counts as removed only if the folder no longer lists it under its name once all are
 // tried: the deletion happens at the handle's close, where Wine says nothing when it fails, as
-// it does for a folder whose Unix permissions forbid it. A listed name that now holds another
-// file counts neither way: the listed one went elsewhere, not by this purge.
+// it does for a folder whose Unix permissions forbid it, or waits while another handle is open.
+// A listed name that now holds another file counts neither way: the listed one went elsewhere,
+// not by this purge. Where the folder cannot be listed again, no removal is confirmed.
 void RecountFromWhatIsLeft(const HeldFolder& folder, const std::vector<FolderEntry>& entries,
                            std::vector<Outcome>& outcomes) {
     const std::optional<HeldFolder> again = folder.OpenAgain();
-    const std::vector<FolderEntry> left =
-        again ? ListFolderEntries(*again) : std::vector<FolderEntry>();
-    if (left.empty())
+    const std::optional<std::vector<FolderEntry>> left =
+        again ? ListFolderEntries(*again) : std::nullopt;
+    if (!left) {
+        std::replace(outcomes.begin(), outcomes.end(), Outcome::Removed, Outcome::Kept);
+        return;
+    }
+    if (left->empty())
         return; // the usual end: nothing to look up
     std::unordered_map<std::wstring_view, size_t> byName;
     for (size_t i = 0; i < entries.size(); ++i)
         byName.emplace(entries[i].name, i);
-    for (const FolderEntry& file : left) {
+    for (const FolderEntry& file : *left) {
         const auto named = byName.find(file.name);
         if (named == byName.end())
             continue;
@@ -262,7 +274,7 @@ void RecountFromWhatIsLeft(const HeldFolder& folder, const std::vector<FolderEnt
 
 } // namespace
 
-std::vector<FolderEntry> ListFolderEntries(const HeldFolder& folder) {
+std::optional<std::vector<FolderEntry>> ListFolderEntries(const HeldFolder& folder) {
     std::vector<FolderEntry> entries;
     std::vector<std::uint64_t> buffer(64 * 1024 / sizeof(std::uint64_t));
     const auto bytes = static_cast<DWORD>(buffer.size() * sizeof(std::uint64_t));
@@ -274,13 +286,16 @@ std::vector<FolderEntry> ListFolderEntries(const HeldFolder& folder) {
             const auto* e = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
             if (IsListable(e->FileAttributes))
                 entries.push_back({std::wstring(e->FileName, e->FileNameLength / sizeof(wchar_t)),
-                                   static_cast<std::uint64_t>(e->FileId.QuadPart)});
+                                   static_cast<std::uint64_t>(e->FileId.QuadPart),
+                                   e->LastWriteTime.QuadPart});
             if (e->NextEntryOffset == 0)
                 break;
             at += e->NextEntryOffset;
         }
         KeepAnswering(); // a large folder takes a while to list
     }
+    if (GetLastError() != ERROR_NO_MORE_FILES)
+        return std::nullopt;
     return entries;
 }
 

@@ -4,6 +4,7 @@
 #include "platform/FileLocation.h"
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,12 +16,14 @@ constexpr size_t kPurgeLead = 256;
 
 struct FolderEntry {
     std::wstring name;
-    std::uint64_t id; // the file system's id of the file
+    std::uint64_t id;     // the file system's id of the file
+    std::int64_t written; // when its data last changed, as the listing found it
 };
 
 // The held folder's files, hidden and system files and folders left out, asked of its own
-// handle: whatever has been put at its path since it was resolved is not listed.
-std::vector<FolderEntry> ListFolderEntries(const HeldFolder& folder);
+// handle: whatever has been put at its path since it was resolved is not listed. Nothing where
+// the listing does not reach its end.
+std::optional<std::vector<FolderEntry>> ListFolderEntries(const HeldFolder& folder);
 
 struct PurgeTally {
     size_t removed = 0, kept = 0; // a file gone before its turn is neither

@@ -91,8 +91,10 @@ void PurgeFolder(const std::wstring& folder, const std::wstring& shown, const Pu
     // Resolved once: refused, listed, opened and checked against this one folder, so that
     // nothing can send the purge elsewhere in between.
     const std::optional<HeldFolder> held = HeldFolder::Open(folder);
-    if (held && IsRefusedFolder(held->where())) {
+    if (const Refusal refusal = held ? RefusalOf(*held) : Refusal(); refusal.refused) {
         AddLog(L"     Purgebox will not remove files from this folder");
+        if (!refusal.why.empty())
+            AddLog(L"     " + refusal.why);
         return;
     }
     AddLog(L"     Removing Files:");
@@ -101,7 +103,8 @@ void PurgeFolder(const std::wstring& folder, const std::wstring& shown, const Pu
     // A snapshot of our own: a nested run at a pumping point cannot change what
     // we delete.
     const std::vector<FolderEntry> entries =
-        held ? ListFolderEntries(*held) : std::vector<FolderEntry>();
+        held ? ListFolderEntries(*held).value_or(std::vector<FolderEntry>())
+             : std::vector<FolderEntry>();
     const ListBox& file1 = MainForm().File1;
     file1.Clear();
     SendMessageW(file1.hwnd(), LB_INITSTORAGE, entries.size(),

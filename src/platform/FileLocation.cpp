@@ -91,7 +91,82 @@ bool IsLeaf(std::wstring_view leaf, const std::wstring& name) {
            (kept != std::wstring::npos && leaf == std::wstring_view(name.c_str(), kept + 1));
 }
 
+// Opens a folder by its NT name, for its attributes only; null where it cannot.
+UniqueKernelHandle OpenFolderByNtName(const std::wstring& ntName) {
+    UNICODE_STRING counted = Counted(ntName);
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &counted, 0, nullptr, nullptr);
+    IO_STATUS_BLOCK io{};
+    HANDLE h = nullptr;
+    if (NtOpenFile(&h, FILE_READ_ATTRIBUTES | SYNCHRONIZE, &attributes, &io,
+                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                   FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT) < 0)
+        return {};
+    return UniqueKernelHandle(h);
+}
+
+std::optional<UnixFolder> UnixFolderOf(HANDLE h) {
+    const std::optional<std::uint64_t> id = FileIdOf(h);
+    std::wstring name = ObjectNameOf(h);
+    if (!id || name.empty())
+        return std::nullopt;
+    return UnixFolder{std::move(name), *id};
+}
+
+// The Unix path Wine gives a Windows one: through the prefix's drive links, unresolved.
+std::optional<std::wstring> UnixPathOf(const std::wstring& path) {
+    using Function = char*(CDECL*)(const wchar_t*);
+    static const auto unixName =
+        ProcAddress<Function>(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
+    char* const name = unixName ? unixName(path.c_str()) : nullptr;
+    if (!name)
+        return std::nullopt;
+    std::wstring wide = Widen(name, CP_UTF8);
+    HeapFree(GetProcessHeap(), 0, name);
+    // A backslash in a Unix name would read as a separator once the name is Wine's again.
+    if (wide.empty() || wide[0] != L'/' || wide.find(L'\\') != std::wstring::npos)
+        return std::nullopt;
+    return wide;
+}
+
+constexpr int kDeepestChain = 4096; // no Unix path goes deeper
+
 } // namespace
+
+bool UnderWine() {
+    static const bool wine =
+        ProcAddress<void*>(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
+}
+
+std::optional<UnixChain> UnixChainOf(const std::wstring& path) {
+    const std::optional<std::wstring> unix = UnderWine() ? UnixPathOf(path) : std::nullopt;
+    if (!unix)
+        return std::nullopt;
+    // Wine's Unix root, with the path's own slashes: Wine refuses ".." as a name of its own,
+    // but leaves "/.." inside one to the Unix side, which goes up from wherever each link led.
+    const std::wstring base = L"\\??\\unix\\" + unix->substr(1);
+    UnixChain chain;
+    std::wstring up;
+    for (int level = 0; level < kDeepestChain; ++level, up += L"/..") {
+        const UniqueKernelHandle h = OpenFolderByNtName(base + up);
+        std::optional<UnixFolder> folder = h ? UnixFolderOf(h.get()) : std::nullopt;
+        if (!folder)
+            return std::nullopt;
+        if (!chain.empty() && folder->name == chain.back().name && folder->id == chain.back().id) {
+            // The root, its own parent. The path is asked once more: a link on the way that
+            // changed meanwhile would have sent the walk up from somewhere else.
+            const UniqueKernelHandle again = OpenFolderByNtName(base);
+            const std::optional<UnixFolder> first =
+                again ? UnixFolderOf(again.get()) : std::nullopt;
+            if (!first || first->name != chain.front().name || first->id != chain.front().id)
+                return std::nullopt;
+            return chain;
+        }
+        chain.push_back(std::move(*folder));
+    }
+    return std::nullopt;
+}
 
 std::optional<std::uint64_t> FileIdOf(HANDLE h) {
     // Asked of the file itself: the Win32 calls that give it also ask Wine's mount manager for
@@ -103,12 +178,12 @@ std::optional<std::uint64_t> FileIdOf(HANDLE h) {
     return static_cast<std::uint64_t>(id.QuadPart);
 }
 
-std::optional<std::int64_t> ChangeTimeOf(HANDLE h) {
+std::optional<FileTimes> TimesOf(HANDLE h) {
     FILE_BASIC_INFO info;
     IO_STATUS_BLOCK io{};
     if (NtQueryInformationFile(h, &io, &info, sizeof info, kFileBasicInformation) < 0)
         return std::nullopt;
-    return info.ChangeTime.QuadPart;
+    return FileTimes{info.LastWriteTime.QuadPart, info.ChangeTime.QuadPart};
 }
 
 std::wstring LongPath(const std::wstring& path) {
@@ -161,8 +236,8 @@ bool IsWithin(const Location& inner, const Location& outer) {
     return in.size() == out.size() || in[out.size()] == L'\\';
 }
 
-HeldFolder::HeldFolder(UniqueFile handle, Location where, std::uint64_t id)
-    : handle_(std::move(handle)), where_(std::move(where)), id_(id) {}
+HeldFolder::HeldFolder(UniqueFile handle, std::wstring path, Location where, std::uint64_t id)
+    : handle_(std::move(handle)), path_(std::move(path)), where_(std::move(where)), id_(id) {}
 
 std::optional<HeldFolder> HeldFolder::Open(const std::wstring& path) {
     if (path.empty() || path == L"?")
@@ -174,9 +249,8 @@ std::optional<HeldFolder> HeldFolder::Open(const std::wstring& path) {
                                      full.data(), nullptr);
     if (n == 0 || n >= full.size())
         return std::nullopt;
-    full.resize(n);
-    UniqueFile h(CreateFileW(LongPath(full).c_str(),
-                             FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+    full = LongPath(full.substr(0, n));
+    UniqueFile h(CreateFileW(full.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!h)
@@ -185,7 +259,7 @@ std::optional<HeldFolder> HeldFolder::Open(const std::wstring& path) {
     const std::optional<std::uint64_t> id = FileIdOf(h.get());
     if (!resolved || !id)
         return std::nullopt;
-    return HeldFolder(std::move(h), std::move(*resolved), *id);
+    return HeldFolder(std::move(h), std::move(full), std::move(*resolved), *id);
 }
 
 std::optional<HeldFolder> HeldFolder::OpenAgain() const {
@@ -193,7 +267,16 @@ std::optional<HeldFolder> HeldFolder::OpenAgain() const {
     if (OpenRelative(handle_.get(), L"", FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
                      FILE_DIRECTORY_FILE, h) < 0)
         return std::nullopt;
-    return HeldFolder(UniqueFile(h), where_, id_);
+    return HeldFolder(UniqueFile(h), path_, where_, id_);
+}
+
+std::optional<UnixChain> HeldFolder::UnixChainUp() const {
+    // Asked by the path, and then checked to start at the folder held: the same name and id.
+    std::optional<UnixChain> chain = UnixChainOf(path_);
+    const std::optional<UnixFolder> self = UnixFolderOf(handle_.get());
+    if (!chain || !self || chain->front().name != self->name || chain->front().id != self->id)
+        return std::nullopt;
+    return chain;
 }
 
 EntryOpen HeldFolder::OpenEntry(const std::wstring& name, UniqueKernelHandle& file) const {
@@ -245,18 +328,10 @@ bool HeldFolder::Holds(HANDLE file, const std::wstring& name, std::uint64_t list
 }
 
 bool HeldFolder::IsThisFolder(const std::wstring& ntPath) const {
-    UNICODE_STRING counted = Counted(ntPath);
-    OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes(&attributes, &counted, 0, nullptr, nullptr);
-    IO_STATUS_BLOCK io{};
-    HANDLE h = nullptr;
-    if (NtOpenFile(&h, FILE_READ_ATTRIBUTES | SYNCHRONIZE, &attributes, &io,
-                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                   FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT) < 0)
-        return false;
-    const UniqueKernelHandle folder(h);
+    const UniqueKernelHandle folder = OpenFolderByNtName(ntPath);
     BY_HANDLE_FILE_INFORMATION info;
-    return FileIdOf(h) == id_ && GetFileInformationByHandle(h, &info) &&
+    return folder && FileIdOf(folder.get()) == id_ &&
+           GetFileInformationByHandle(folder.get(), &info) &&
            info.dwVolumeSerialNumber == where_.volume;
 }
 

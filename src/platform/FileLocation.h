@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace pb {
 
@@ -27,10 +28,30 @@ bool IsVolumeRoot(const Location& where);
 // Whether `inner` is `outer` or lies anywhere below it, letter case aside.
 bool IsWithin(const Location& inner, const Location& outer);
 
+// Under Wine, a folder as the Unix side places it: named as Wine names it ("\??\Z:\home\user",
+// after every link, by the deepest drive that leads there, without trailing blanks and dots),
+// with its file system's id.
+struct UnixFolder {
+    std::wstring name;
+    std::uint64_t id = 0;
+};
+// The folders from one up to the Unix root, each the one `..` leads to from the one before:
+// through links and mounts as the Unix side goes, whatever drive letters and names show.
+using UnixChain = std::vector<UnixFolder>;
+
+bool UnderWine();
+// Under Wine, the chain from the folder at `path` (a long path) up; nothing where it cannot be
+// told: not under Wine, no such folder, one on the way that cannot be opened, or a link on the
+// way changed meanwhile.
+std::optional<UnixChain> UnixChainOf(const std::wstring& path);
+
 // The file system's id of an open file, as a folder's listing gives it.
 std::optional<std::uint64_t> FileIdOf(HANDLE h);
-// When the open file last changed in any way, a rename or a new name for it included.
-std::optional<std::int64_t> ChangeTimeOf(HANDLE h);
+struct FileTimes {
+    std::int64_t written; // when its data last changed
+    std::int64_t changed; // when it last changed in any way, a rename or a new name included
+};
+std::optional<FileTimes> TimesOf(HANDLE h);
 
 // How opening one of a held folder's entries went.
 enum class EntryOpen { Opened, Missing, Busy, Failed };
@@ -49,6 +70,8 @@ class HeldFolder {
     // again, which for a large folder emptied since takes long.
     std::optional<HeldFolder> OpenAgain() const;
     const Location& where() const { return where_; }
+    // Under Wine, the chain from this very folder up; nothing where it cannot be told.
+    std::optional<UnixChain> UnixChainUp() const;
 
     // Opens the entry `name` for its deletion, as itself where it is a Windows link, and held
     // without delete sharing: from its check to its deletion nobody moves it through Windows.
@@ -60,9 +83,10 @@ class HeldFolder {
     bool Holds(HANDLE file, const std::wstring& name, std::uint64_t listedId) const;
 
   private:
-    HeldFolder(UniqueFile handle, Location where, std::uint64_t id);
+    HeldFolder(UniqueFile handle, std::wstring path, Location where, std::uint64_t id);
     bool IsThisFolder(const std::wstring& ntPath) const;
     UniqueFile handle_;
+    std::wstring path_; // as it was opened, in the long form
     Location where_;
     std::uint64_t id_;
     // The name the system gives this folder inside its files' names, once one was checked.
