@@ -199,12 +199,17 @@ TEST_F(StoreResidue, NothingOfWhatATickedTaskDeletedStaysInItsStoresFiles) {
     pb::HistoryCleanser(pb::CreateVisitedStore()).Clear();
 }
 
-TEST_F(StoreResidue, AnIndexThatIsNotTheStoresOwnFileOrIsLockedIsLeftAsItIs) {
+TEST_F(StoreResidue, AnIndexElsewhereOfAnotherFormatOrLockedIsLeftAsItIs) {
     if (!pb::RunningUnderWine())
         GTEST_SKIP() << "Windows' WinInet clears what it deletes";
     ScratchDir outside(L"outside");
     const std::wstring copy = outside.path() + L"\\index-copy.dat";
     const std::wstring index = UnixPath(kHistoryIndex), kept = UnixPath(kHistoryIndex + L".pbkeep");
+    // Writes the signature text over the index's own, as a Windows index begins.
+    const auto sign = [&](const wchar_t* text) {
+        return L"printf '" + std::wstring(text) + L"' | dd of=" + index +
+               L" bs=1 conv=notrunc status=none";
+    };
     struct Case {
         const char* name;
         std::wstring make, undo; // from the Unix side
@@ -219,9 +224,14 @@ TEST_F(StoreResidue, AnIndexThatIsNotTheStoresOwnFileOrIsLockedIsLeftAsItIs) {
         {"a second name elsewhere", L"ln " + index + L" " + UnixPath(copy), L"rm " + UnixPath(copy),
          L"not the store's own file"},
         {"WinInet's lock held", L"true", L"true", L"busy"},
+        {"another format's signature", sign(L"Client UrlCache MMF Ver 5.2"),
+         sign(L"WINE URLCache Ver 0.2012001"), L"not in Wine's format"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        // The file the index's path leads to while the case is set up.
+        const std::wstring& watched =
+            c.line.find(L"own file") == std::wstring::npos ? kHistoryIndex : copy;
         ASSERT_TRUE(SeedVisited("Visited: user@http://residue-guarded.example/"));
         ASSERT_TRUE(DeleteUrlCacheEntryA("Visited: user@http://residue-guarded.example/"));
         ASSERT_TRUE(Holds(FileBytes(kHistoryIndex), "residue-guarded.example"));
@@ -233,7 +243,7 @@ TEST_F(StoreResidue, AnIndexThatIsNotTheStoresOwnFileOrIsLockedIsLeftAsItIs) {
                 const std::wstring& script;
                 ~Undo() { RunUnix(script); }
             } const undo{c.undo};
-            before = FileBytes(c.line == L"busy" ? kHistoryIndex : copy);
+            before = FileBytes(watched);
             ASSERT_TRUE(Holds(before, "residue-guarded.example"));
 
             const pb::UniqueKernelHandle locked(CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -264,7 +274,7 @@ TEST_F(StoreResidue, AnIndexThatIsNotTheStoresOwnFileOrIsLockedIsLeftAsItIs) {
                 ASSERT_EQ(WaitForSingleObject(locked.get(), 10000), WAIT_OBJECT_0);
             }
             lines = pb::ScrubDeletedRecords({pb::UrlStore::History}, L"history");
-            after = FileBytes(c.line == L"busy" ? kHistoryIndex : copy);
+            after = FileBytes(watched);
         } // the lock let go, the Unix side's change undone
         EXPECT_EQ(after, before);
         EXPECT_TRUE(
