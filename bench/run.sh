@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The benchmark: each task against the bare platform and the system's own tools, under Wine,
 # on fresh data for every measurement, median of BENCH_RUNS runs (default 5); BENCH_CASES=purge
-# runs the folder purge's cases alone. Writes a table,
+# runs the folder purge's cases alone, BENCH_CASES=stores the cache's and the history's. Writes a table,
 # a CSV file and a chart of the folder purge's time against the number of files.
 set -euo pipefail
 # shellcheck source-path=SCRIPTDIR source=../scripts/lib.sh
@@ -80,6 +80,8 @@ bare_history() { bench bare-history; }
 start() { bench start; }
 start_minimal() { bench start-minimal "$BUILD/bench/minimal_window.exe"; }
 
+CASES="${BENCH_CASES:-all}"
+if [ "$CASES" != stores ]; then
 rm -f "$OUT/purge.dat.tmp"
 for N in ${BENCH_SIZES:-1000 10000 40000}; do
     paired "temp_$N" files purge_temp files del_temp
@@ -89,10 +91,9 @@ mv "$OUT/purge.dat.tmp" "$OUT/purge.dat"
 
 measure a repeat fresh_files 40000 -- bench answer-temp "$FIX/temp"
 row answer_temp_40000 "$a" ""
+fi
 
-# BENCH_CASES=purge: the folder purge's cases alone.
-if [ "${BENCH_CASES:-all}" != purge ]; then
-
+if [ "$CASES" != purge ]; then
 paired cache_5000 seed_cache purge_cache seed_cache bare_cache
 measure a repeat bench seed-cache 5000 -- bench answer-cache
 row answer_cache_5000 "$a" ""
@@ -100,7 +101,9 @@ row answer_cache_5000 "$a" ""
 paired history_5000 seed_history purge_history seed_history bare_history
 measure a repeat bench seed-history 5000 -- bench answer-history
 row answer_history_5000 "$a" ""
+fi
 
+if [ "$CASES" = all ]; then
 paired start_empty none start none start_minimal
 
 run_child bench seed-history 20000 >/dev/null
@@ -138,6 +141,7 @@ END {
 }' "$CSV"
 echo "(times in ms, memory in KiB; medians of $RUNS runs; a ratio is the median of its pairs' ratios)"
 
+if [ "$CASES" != stores ]; then
 gnuplot <<GP
 set terminal pngcairo size 800,500
 set output "$OUT/purge-time.png"
@@ -146,4 +150,5 @@ set xlabel "files"; set ylabel "seconds"; set key top left; set grid
 plot "$OUT/purge.dat" using 1:(\$2/1000) with linespoints title "Purgebox run", \
      "$OUT/purge.dat" using 1:(\$3/1000) with linespoints title "cmd /c del /q"
 GP
+fi
 echo "Results: $CSV; chart: $OUT/purge-time.png"

@@ -3,6 +3,7 @@
 #include "history/HistoryCleanser.h"
 #include "history/VisitedStore.h"
 #include "module/CacheApi.h"
+#include "module/StoreResidue.h"
 #include "module/modMain.h"
 #include <algorithm>
 #include <map>
@@ -301,11 +302,20 @@ TEST_F(RealCache, EmptiesTheCacheButKeepsHistoryAndEntriesInUse) {
     EXPECT_FALSE(InCache("http://two.example/p.gif"));
     EXPECT_TRUE(InCache("http://busy.example/"));
     EXPECT_TRUE(InCache("Visited: user@http://history.example/"));
+    // Under Wine the log says that its address remains, after the window's idle line.
+    const std::vector<std::wstring> lines = LogLines();
+    ASSERT_EQ(lines.size(), pb::RunningUnderWine() ? 2u : 1u);
+    if (pb::RunningUnderWine()) {
+        EXPECT_NE(lines[1].find(L"  1 Temporary Internet Files entries are in use and remain"),
+                  std::wstring::npos)
+            << lines[1];
+    }
 
     UnlockUrlCacheEntryFileA("http://busy.example/", 0);
     pb::ClearCache(); // a second run finishes what the first could not
     EXPECT_FALSE(InCache("http://busy.example/"));
     EXPECT_TRUE(Messages().empty());
+    EXPECT_EQ(LogLines().size(), pb::RunningUnderWine() ? 2u : 1u); // nothing more remains
     DeleteUrlCacheEntryA("Visited: user@http://history.example/");
 }
 

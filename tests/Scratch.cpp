@@ -1,5 +1,8 @@
 #include "Scratch.h"
 #include <wininet.h>
+#include <sddl.h>
+#include <vector>
+#include <cstdlib>
 #include <cwctype>
 
 namespace pbtest {
@@ -186,6 +189,114 @@ bool InCache(const std::string& url) {
     DWORD size = 0;
     GetUrlCacheEntryInfoA(url.c_str(), nullptr, &size);
     return GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+}
+
+std::string FileBytes(const std::wstring& path) {
+    const HANDLE h = CreateFileW(path.c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return {};
+    std::string bytes;
+    char buf[65536];
+    DWORD got = 0;
+    while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got)
+        bytes.append(buf, got);
+    CloseHandle(h);
+    return bytes;
+}
+
+bool Holds(const std::string& bytes, const std::string& text) {
+    std::string wide;
+    for (const char c : text)
+        wide += std::string{c, '\0'};
+    return bytes.find(text) != std::string::npos || bytes.find(wide) != std::string::npos;
+}
+
+LocalWebServer::LocalWebServer(const std::wstring& folder) : folder_(folder) {
+    const std::wstring log = folder + L"\\server.log";
+    if (!RunUnix(L"cd " + UnixPath(folder) +
+                 L" && { python3 -u -m http.server --bind 127.0.0.1 0 > server.log 2>&1 & echo $! "
+                 L"> server.pid; }"))
+        return;
+    // It names its port once it listens.
+    for (int waited = 0; waited < 20000; waited += 10) {
+        const std::string text = FileBytes(log);
+        const size_t at = text.find(" port ");
+        if (at != std::string::npos && text.find(')', at) != std::string::npos) {
+            port_ = std::atoi(text.c_str() + at + 6);
+            return;
+        }
+        Sleep(10);
+    }
+}
+
+LocalWebServer::~LocalWebServer() {
+    RunUnix(L"kill $(cat " + UnixPath(folder_ + L"\\server.pid") + L")");
+}
+
+// Whether every store's enumeration lists the entry.
+bool Listed(const std::string& url) {
+    std::vector<char> buf(65536);
+    auto* info = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(buf.data());
+    DWORD size = static_cast<DWORD>(buf.size());
+    const HANDLE search = FindFirstUrlCacheEntryA(nullptr, info, &size);
+    bool found = false;
+    for (BOOL more = search != nullptr; more && !found;) {
+        found = info->lpszSourceUrlName && url == info->lpszSourceUrlName;
+        size = static_cast<DWORD>(buf.size());
+        more = FindNextUrlCacheEntryA(search, info, &size);
+    }
+    if (search)
+        FindCloseUrlCache(search);
+    return found;
+}
+
+// The values of a key and of its subkeys, names and data together.
+std::string KeyBytes(HKEY root, const std::wstring& path) {
+    HKEY key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return {};
+    std::string bytes;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[16384];
+        DWORD nameLength = 16384;
+        BYTE data[65536];
+        DWORD dataLength = sizeof data;
+        if (RegEnumValueW(key, i, name, &nameLength, nullptr, nullptr, data, &dataLength) !=
+            ERROR_SUCCESS)
+            break;
+        bytes.append(reinterpret_cast<const char*>(name), nameLength * sizeof(wchar_t));
+        bytes.append(reinterpret_cast<const char*>(data), dataLength);
+    }
+    for (DWORD i = 0;; ++i) {
+        wchar_t sub[256];
+        DWORD length = 256;
+        if (RegEnumKeyExW(key, i, sub, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        bytes += KeyBytes(key, sub);
+    }
+    RegCloseKey(key);
+    return bytes;
+}
+
+// The current user's key as the registry's own paths name it, for a link's target.
+std::wstring UserKeyPath() {
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    BYTE buf[256];
+    DWORD size = 0;
+    std::wstring path;
+    wchar_t* sid = nullptr;
+    if (token && GetTokenInformation(token, TokenUser, buf, sizeof buf, &size) &&
+        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buf)->User.Sid, &sid)) {
+        path = std::wstring(L"\\Registry\\User\\") + sid;
+        LocalFree(sid);
+    }
+    if (token)
+        CloseHandle(token);
+    return path;
 }
 
 } // namespace pbtest

@@ -47,4 +47,32 @@ bool SeedCacheEntry(const std::string& url); // a page with its file
 bool SeedVisited(const std::string& key);    // a history record, "Visited: user@url"
 bool InCache(const std::string& url);
 
+// Whether the enumeration of every store lists the entry.
+bool Listed(const std::string& url);
+
+// The values of a key and of its subkeys, names and data together.
+std::string KeyBytes(HKEY root, const std::wstring& path);
+// The current user's key as the registry's own paths name it ("\Registry\User\<sid>").
+std::wstring UserKeyPath();
+
+// The whole of a file that others may hold open; empty when it cannot be read.
+std::string FileBytes(const std::wstring& path);
+// Whether the bytes hold the text, as ANSI or as UTF-16.
+bool Holds(const std::string& bytes, const std::string& text);
+
+// python3's own web server on 127.0.0.1, serving a folder for the length of a test.
+class LocalWebServer {
+  public:
+    explicit LocalWebServer(const std::wstring& folder);
+    ~LocalWebServer();
+    LocalWebServer(const LocalWebServer&) = delete;
+    LocalWebServer& operator=(const LocalWebServer&) = delete;
+    // 0 when it did not start.
+    int port() const { return port_; }
+
+  private:
+    std::wstring folder_;
+    int port_ = 0;
+};
+
 } // namespace pbtest

@@ -1,7 +1,10 @@
 #include "module/modMain.h"
 #include "history/HistoryCleanser.h"
+#include "module/StoreResidue.h"
 #include "platform/Waits.h"
 #include <windows.h>
+#include <string>
+#include <vector>
 
 namespace pb {
 
@@ -9,6 +12,10 @@ void CleanHistory() {
     CloseBrowserWindows();
     SleepAnswering(200); // the browser keeps the history open while it runs
     gCleanser->Clear();
+    std::vector<std::wstring> remains;
+    RunOnWorkerThread([&] { remains = ScrubDeletedRecords({UrlStore::History}, L"history"); });
+    for (const std::wstring& line : remains)
+        AddLog(line);
 }
 
 } // namespace pb

@@ -1,11 +1,13 @@
 #include "Seams.h"
 #include "module/CacheApi.h"
+#include "module/StoreResidue.h"
 #include "module/modMain.h"
 #include "platform/CacheEntryBuffer.h"
 #include "platform/Handles.h"
 #include "platform/MessageBox.h"
 #include "platform/Waits.h"
 #include <string>
+#include <vector>
 
 namespace pb {
 
@@ -106,10 +108,19 @@ void ClearCache() {
     const CacheApi& api = seams::cacheApi ? seams::cacheApi.get()() : SystemCacheApi();
     // A large cache takes seconds (under Wine about a millisecond an entry): the window keeps
     // answering and painting meanwhile, and the task stays free of pumping points.
+    const bool system = &api == &SystemCacheApi();
+    std::vector<std::wstring> remains;
     RunOnWorkerThread([&] {
         if (DeleteCacheGroups(api))
             DeleteCacheEntries(api);
+        // What the system's deletions left in its stores (a scripted cache deleted nothing
+        // there). Under Wine the cache's entries include the cookies.
+        if (system)
+            remains = ScrubDeletedRecords({UrlStore::Content, UrlStore::Cookies},
+                                          L"Temporary Internet Files");
     });
+    for (const std::wstring& line : remains)
+        AddLog(line);
 }
 
 } // namespace pb

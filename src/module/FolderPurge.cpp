@@ -2,6 +2,7 @@
 #include "module/FolderDeleter.h"
 #include "forms/frmMain.h"
 #include "module/RefusedFolders.h"
+#include "module/StoreResidue.h"
 #include "module/modMain.h"
 #include "platform/FileLocation.h"
 #include "platform/Handles.h"
@@ -139,6 +140,8 @@ void CleanRecentFolder() {
     const std::wstring folder = GetSpecialFolder(CSIDL_RECENT);
     PurgeFolder(folder, folder,
                 {L"     Windows Recent Files found", L"     Windows Recent Files Cleared"});
+    for (const std::wstring& line : ClearRecentDocsList())
+        AddLog(line);
 }
 
 void CleanTempFolder() {

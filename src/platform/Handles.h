@@ -46,6 +46,10 @@ struct FileTraits {
     static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
     static void close(HANDLE h) { CloseHandle(h); }
 };
+struct RegKeyTraits {
+    static HKEY invalid() { return nullptr; }
+    static void close(HKEY k) { RegCloseKey(k); }
+};
 struct TaskMemTraits {
     static void* invalid() { return nullptr; }
     static void close(void* p) { CoTaskMemFree(p); }
@@ -60,6 +64,7 @@ using UniqueIcon = UniqueHandle<HICON, NullTraits<HICON, DestroyIcon>>;
 using UniqueMenu = UniqueHandle<HMENU, NullTraits<HMENU, DestroyMenu>>;
 using UniqueWindow = UniqueHandle<HWND, NullTraits<HWND, DestroyWindow>>;
 using UniqueModule = UniqueHandle<HMODULE, NullTraits<HMODULE, FreeLibrary>>;
+using UniqueRegKey = UniqueHandle<HKEY, RegKeyTraits>;
 using UniqueTaskMem = UniqueHandle<void*, TaskMemTraits>;
 
 // A function of a DLL looked up at run time, as the pointer type T; null when it is missing.

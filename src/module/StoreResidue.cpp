@@ -1,0 +1,318 @@
+#include "module/StoreResidue.h"
+#include "platform/FileLocation.h"
+#include "platform/Handles.h"
+#include "platform/Text.h"
+#include <windows.h>
+#include <shlobj.h>
+#include <algorithm>
+#include <bitset>
+#include <cstring>
+#include <optional>
+
+namespace pb {
+
+bool RunningUnderWine() {
+    static const bool wine = [] {
+        const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        return ntdll && GetProcAddress(ntdll, "wine_get_version");
+    }();
+    return wine;
+}
+
+namespace {
+
+// Wine 8's index.dat, as its WinInet writes it: a header ending in the allocation bitmap, then
+// blocks of 128 bytes. Only this format is changed; any other is left as it is.
+constexpr char kWineSignature[28] = "WINE URLCache Ver 0.2012001";
+constexpr DWORD kEntriesStart = 0x4000;
+constexpr DWORD kBlockSize = 128;
+constexpr DWORD kMinBlocks = 0x80;
+constexpr DWORD kAllocationTable = 0x250;
+constexpr DWORD kMaxBlocks = (kEntriesStart - kAllocationTable) * 8;
+constexpr size_t kSizeField = 28, kCapacityField = 36, kBlocksInUseField = 40;
+constexpr DWORD Signature(const char (&s)[5]) {
+    return DWORD(BYTE(s[0])) | DWORD(BYTE(s[1])) << 8 | DWORD(BYTE(s[2])) << 16 |
+           DWORD(BYTE(s[3])) << 24;
+}
+// The records that hold an address: a live one, and one kept for a file that could not go.
+constexpr DWORD kAddressRecords[] = {Signature("URL "), Signature("LEAK"), Signature("REDR")};
+// WinInet holds the lock for a single change, or for as long as it takes to delete a whole
+// store's folder.
+constexpr DWORD kLockWaitMs = 3000;
+
+DWORD DwordAt(const std::vector<BYTE>& data, size_t at) {
+    DWORD v;
+    std::memcpy(&v, data.data() + at, sizeof v);
+    return v;
+}
+
+struct Container {
+    std::wstring lockFolder; // names the lock: the folder the system gives, with its '\'
+    std::wstring folder;     // holds index.dat, with its '\'
+};
+
+std::optional<Container> ContainerOf(UrlStore store) {
+    const int csidl = store == UrlStore::Content   ? CSIDL_INTERNET_CACHE
+                      : store == UrlStore::Cookies ? CSIDL_COOKIES
+                                                   : CSIDL_HISTORY;
+    const wchar_t* sub = store == UrlStore::Content   ? L"Content.IE5\\"
+                         : store == UrlStore::History ? L"History.IE5\\"
+                                                      : L"";
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) || !*path)
+        return std::nullopt;
+    std::wstring base = path;
+    if (base.back() != L'\\')
+        base += L'\\';
+    return Container{base, base + sub};
+}
+
+// The name WinInet gives a store's lock: the folder in lower case, each '\' as '!'.
+std::wstring LockName(const std::wstring& folder) {
+    std::wstring name = ToLower(folder);
+    std::replace(name.begin(), name.end(), L'\\', L'!');
+    return name;
+}
+
+// Whether the index is of Wine's format and sound by the checks Wine itself makes before use.
+bool IsSoundWineIndex(const std::vector<BYTE>& data) {
+    if (data.size() < kEntriesStart + kMinBlocks * kBlockSize ||
+        std::memcmp(data.data(), kWineSignature, sizeof kWineSignature) != 0)
+        return false;
+    const DWORD capacity = DwordAt(data, kCapacityField);
+    if (DwordAt(data, kSizeField) != data.size() || capacity > kMaxBlocks || capacity % 8 ||
+        kEntriesStart + size_t{capacity} * kBlockSize != data.size())
+        return false;
+    size_t used = 0;
+    for (DWORD i = 0; i < kEntriesStart - kAllocationTable; ++i) {
+        const BYTE bits = data[kAllocationTable + i];
+        if (i >= capacity / 8 && bits)
+            return false;
+        used += std::bitset<8>(bits).count();
+    }
+    return used == DwordAt(data, kBlocksInUseField);
+}
+
+bool BlockIsFree(const std::vector<BYTE>& data, DWORD block) {
+    return !(data[kAllocationTable + block / 8] & (1u << (block % 8)));
+}
+
+bool BlockIsZero(const std::vector<BYTE>& data, DWORD block) {
+    const BYTE* b = data.data() + kEntriesStart + size_t{block} * kBlockSize;
+    return std::all_of(b, b + kBlockSize, [](BYTE c) { return c == 0; });
+}
+
+// Records in use that still hold an address: live ones, ones in use, ones kept for their file.
+size_t RecordsHoldingAddresses(const std::vector<BYTE>& data, DWORD capacity) {
+    size_t count = 0;
+    for (DWORD block = 0; block < capacity;) {
+        if (BlockIsFree(data, block)) {
+            ++block;
+            continue;
+        }
+        const size_t at = kEntriesStart + size_t{block} * kBlockSize;
+        const DWORD blocks = DwordAt(data, at + 4);
+        count +=
+            std::count(std::begin(kAddressRecords), std::end(kAddressRecords), DwordAt(data, at));
+        block += blocks >= 1 && blocks <= capacity - block ? blocks : 1;
+    }
+    return count;
+}
+
+bool WriteZeros(HANDLE file, size_t offset, size_t length) {
+    static const std::vector<BYTE> zeros(64 * 1024);
+    while (length) {
+        const DWORD n = static_cast<DWORD>(std::min(length, zeros.size()));
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(static_cast<unsigned long long>(offset) >> 32);
+        DWORD written = 0;
+        if (!WriteFile(file, zeros.data(), n, &written, &at) || written != n)
+            return false;
+        offset += n;
+        length -= n;
+    }
+    return true;
+}
+
+bool ReadAll(HANDLE file, std::vector<BYTE>& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        const DWORD n = static_cast<DWORD>(std::min<size_t>(data.size() - done, 1 << 20));
+        DWORD got = 0;
+        if (!ReadFile(file, data.data() + done, n, &got, nullptr) || got == 0)
+            return false;
+        done += got;
+    }
+    return true;
+}
+
+// Whether the open file is the index at `path` itself: not a folder or a Windows link, not a
+// Unix link's target elsewhere (Wine names the target), not a second name of a file that lies
+// elsewhere too. Letter case counts: a twin folder differing in case is another store's.
+bool IsOwnFile(HANDLE file, const std::wstring& path) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+        info.nNumberOfLinks != 1)
+        return false;
+    const std::optional<Location> where = LocationOf(file);
+    return where && !where->final.empty() && where->final == LongPath(path);
+}
+
+enum class Outcome { Scrubbed, Busy, NotOwnFile, OtherFormat, Failed };
+struct Scrub {
+    Outcome outcome = Outcome::Scrubbed;
+    size_t remaining = 0; // records still holding an address
+};
+
+// Under the lock, only the blocks WinInet counts as free change: a program that has the index
+// open meanwhile reads nothing it uses altered.
+Scrub ScrubIndex(const Container& store) {
+    const UniqueKernelHandle lock(CreateMutexW(nullptr, FALSE, LockName(store.lockFolder).c_str()));
+    if (!lock)
+        return {Outcome::Failed};
+    const DWORD waited = WaitForSingleObject(lock.get(), kLockWaitMs);
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED)
+        return {Outcome::Busy};
+    struct Release {
+        HANDLE h;
+        ~Release() { ReleaseMutex(h); }
+    } const release{lock.get()};
+
+    const std::wstring path = store.folder + L"index.dat";
+    const UniqueFile file(CreateFileW(LongPath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) {
+        const DWORD err = GetLastError();
+        return {err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND ? Outcome::Scrubbed
+                                                                           : Outcome::Failed};
+    }
+    if (!IsOwnFile(file.get(), path))
+        return {Outcome::NotOwnFile};
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size))
+        return {Outcome::Failed};
+    if (size.QuadPart > kEntriesStart + LONGLONG{kMaxBlocks} * kBlockSize)
+        return {Outcome::OtherFormat};
+    std::vector<BYTE> data(static_cast<size_t>(size.QuadPart));
+    if (!ReadAll(file.get(), data))
+        return {Outcome::Failed};
+    if (!IsSoundWineIndex(data))
+        return {Outcome::OtherFormat};
+
+    const DWORD capacity = DwordAt(data, kCapacityField);
+    for (DWORD block = 0; block < capacity;) {
+        if (!BlockIsFree(data, block) || BlockIsZero(data, block)) {
+            ++block;
+            continue;
+        }
+        DWORD end = block + 1;
+        while (end < capacity && BlockIsFree(data, end))
+            ++end;
+        if (!WriteZeros(file.get(), kEntriesStart + size_t{block} * kBlockSize,
+                        size_t{end - block} * kBlockSize))
+            return {Outcome::Failed};
+        block = end;
+    }
+    return {Outcome::Scrubbed, RecordsHoldingAddresses(data, capacity)};
+}
+
+const wchar_t* Why(Outcome outcome) {
+    switch (outcome) {
+    case Outcome::Busy:
+        return L"its index is busy";
+    case Outcome::NotOwnFile:
+        return L"its index is not the store's own file";
+    case Outcome::OtherFormat:
+        return L"its index is not in Wine's format";
+    default:
+        return L"its index could not be changed";
+    }
+}
+
+// Deletes the key with its values and keys, but no key a registry link leads to: the link
+// stays, and so does every key above it, emptied of its values. True when it is gone.
+bool DeleteKeyTree(HKEY parent, const std::wstring& name) {
+    HKEY raw = nullptr;
+    LSTATUS rc =
+        RegOpenKeyExW(parent, name.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | KEY_SET_VALUE, &raw);
+    if (rc == ERROR_FILE_NOT_FOUND)
+        return true;
+    if (rc != ERROR_SUCCESS)
+        return false;
+    const UniqueRegKey key(raw);
+    DWORD type = 0;
+    if (RegQueryValueExW(raw, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) ==
+            ERROR_SUCCESS &&
+        type == REG_LINK)
+        return false;
+    std::vector<std::wstring> subkeys;
+    for (DWORD i = 0;; ++i) {
+        wchar_t sub[256];
+        DWORD length = ARRAYSIZE(sub);
+        if (RegEnumKeyExW(raw, i, sub, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        subkeys.emplace_back(sub, length);
+    }
+    bool all = true;
+    for (const std::wstring& sub : subkeys)
+        all = DeleteKeyTree(raw, sub) && all;
+    if (!all) {
+        // The names in this key's own values still go.
+        for (;;) {
+            wchar_t value[16384];
+            DWORD length = ARRAYSIZE(value);
+            if (RegEnumValueW(raw, 0, value, &length, nullptr, nullptr, nullptr, nullptr) !=
+                    ERROR_SUCCESS ||
+                RegDeleteValueW(raw, value) != ERROR_SUCCESS)
+                break;
+        }
+        return false;
+    }
+    rc = RegDeleteKeyW(parent, name.c_str());
+    return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
+}
+
+} // namespace
+
+std::vector<std::wstring> ScrubDeletedRecords(std::initializer_list<UrlStore> stores,
+                                              const std::wstring& what) {
+    if (!RunningUnderWine())
+        return {};
+    size_t remaining = 0;
+    const wchar_t* why = nullptr;
+    for (const UrlStore store : stores) {
+        const std::optional<Container> container = ContainerOf(store);
+        if (!container)
+            continue;
+        const Scrub scrub = ScrubIndex(*container);
+        remaining += scrub.remaining;
+        if (scrub.outcome != Outcome::Scrubbed && !why)
+            why = Why(scrub.outcome);
+    }
+    std::vector<std::wstring> lines;
+    if (remaining)
+        lines.push_back(L"  " + std::to_wstring(remaining) + L" " + what +
+                        L" entries are in use and remain");
+    if (why)
+        lines.push_back(L"  Deleted " + what + L" addresses remain readable: " + why);
+    return lines;
+}
+
+std::vector<std::wstring> ClearRecentDocsList() {
+    if (!RunningUnderWine())
+        return {};
+    HKEY raw = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer",
+                      0, KEY_READ, &raw) != ERROR_SUCCESS)
+        return {}; // no shell settings, no list
+    const UniqueRegKey explorer(raw);
+    if (DeleteKeyTree(explorer.get(), L"RecentDocs"))
+        return {};
+    return {L"     The shell's list of recent documents could not be cleared in full"};
+}
+
+} // namespace pb
