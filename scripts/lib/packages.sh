@@ -2,7 +2,7 @@
 # shellcheck shell=bash
 
 # Exactly the packages that own what the scripts, CMake and the tests run (see check_setup).
-PACKAGES=(cmake make python3-minimal python3.11-minimal
+PACKAGES=(cmake make python3-minimal python3.11-minimal libpython3.11-stdlib
           gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686
           wine wine64 libwine xvfb openbox x11-utils x11-apps imagemagick-6.q16 googletest fonts-comic-neue fonts-wine
@@ -15,7 +15,8 @@ SETUP_COMMANDS=(wine wineserver wineboot Xvfb openbox xprop xdpyinfo xwininfo xw
                 i686-w64-mingw32-windres)
 # The captions test checks the program's stand-in faces that have a free package (Liberation
 # Sans has Arial's widths) and a face too wide for the boxes (DejaVu Sans).
-SETUP_FILES=(/usr/lib/wine/wine64 /usr/src/googletest/CMakeLists.txt
+# The store tests download through urlmon from python3's own web server.
+SETUP_FILES=(/usr/lib/wine/wine64 /usr/src/googletest/CMakeLists.txt /usr/lib/python3.11/http/server.py
              /usr/share/fonts/opentype/comic-neue/ComicNeue-Regular.otf
              /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma.ttf
              /usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf
