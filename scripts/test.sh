@@ -15,15 +15,6 @@ build_arch i686 -DPURGEBOX_TESTS=OFF
 
 # shellcheck disable=SC2119 # no argument: the window manager runs
 start_wine_env
-# Links made on the Unix side, which Wine shows as plain files: one to a file outside in
-# links/; in swap/, which a test puts in place of links/ after the purge has listed it, a link
-# and a file of the same names.
-fx="$WINEPREFIX/drive_c/purgebox-fixtures"
-mkdir -p "$fx/outside" "$fx/links" "$fx/swap"
-echo keep > "$fx/outside/a.txt"
-ln -s "$fx/outside/a.txt" "$fx/links/a.txt"
-ln -s "$fx/outside/a.txt" "$fx/swap/a.txt"
-echo keep > "$fx/swap/b.txt"
 # Each test program may be asked to repeat itself (GTEST_REPEAT): its limit grows with it.
 repeats="${GTEST_REPEAT:-1}"
 [[ "$repeats" =~ ^[1-9][0-9]{0,3}$ ]] || repeats=1

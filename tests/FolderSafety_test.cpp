@@ -85,9 +85,16 @@ TEST_F(MainWindowTest, RecentFolderPurgeKeepsHiddenFiles) {
 }
 
 TEST_F(MainWindowTest, UnixLinksStayWithTheirTargetsAlsoWhenTheFolderIsSwappedAfterTheListing) {
-    const std::wstring fixtures = L"C:\\purgebox-fixtures\\";
-    if (!Exists(fixtures + L"links\\a.txt"))
-        GTEST_SKIP() << "the test command makes the links from the Unix side";
+    // Made on the Unix side: in links/, a link to a file outside; in swap/, which is put in
+    // place of links/ after the purge has listed it, a link and a file of the same names.
+    const ScratchDir scratch(L"swapped");
+    const std::wstring fixtures = scratch.path() + L"\\";
+    ASSERT_TRUE(
+        RunUnix(L"cd " + UnixPath(scratch.path()) +
+                L" && mkdir outside links swap && echo keep > outside/a.txt"
+                L" && ln -s ../outside/a.txt links/a.txt && ln -s ../outside/a.txt swap/a.txt"
+                L" && echo keep > swap/b.txt"));
+    ASSERT_TRUE(Exists(fixtures + L"links\\a.txt"));
     const std::wstring links = fixtures + L"links", plain = links + L"\\b.txt";
     CloseHandle(CreateFileW(plain.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     TempDirOverride tmp(links);

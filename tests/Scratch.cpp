@@ -43,8 +43,14 @@ void RemoveTree(const std::wstring& dir) {
 
 ScratchDir::~ScratchDir() {
     // Only ever a tree this class made: absolute, and named for the tests.
-    if (path_.size() > 3 && path_[1] == L':' && path_.find(L"\\pbtest_") != std::wstring::npos)
+    if (path_.size() > 3 && path_[1] == L':' && path_.find(L"\\pbtest_") != std::wstring::npos) {
         RemoveTree(L"\\\\?\\" + path_);
+        // What Windows cannot name or remove (a name ending in a blank, a pipe, a socket) goes
+        // from the Unix side, which removes links, never what they lead to: the next test, or
+        // a repeat of this one, starts afresh.
+        if (Exists(path_))
+            RunUnix(L"rm -rf " + UnixPath(path_));
+    }
 }
 
 std::wstring ScratchDir::File(const std::wstring& name, const std::string& content) const {
