@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The benchmark: each task against the bare platform and the system's own tools, under Wine,
 # on fresh data for every measurement, median of BENCH_RUNS runs (default 5); BENCH_CASES=purge
-# runs the folder purge's cases alone. Writes a table,
+# runs the folder purge's cases alone, BENCH_CASES=start the start-up pairs alone. Writes a table,
 # a CSV file and a chart of the folder purge's time against the number of files.
 set -euo pipefail
 # shellcheck source-path=SCRIPTDIR source=../scripts/lib.sh
@@ -80,6 +80,15 @@ bare_history() { bench bare-history; }
 start() { bench start; }
 start_minimal() { bench start-minimal "$BUILD/bench/minimal_window.exe"; }
 
+CASES="${BENCH_CASES:-all}"
+case "$CASES" in
+all | purge | start) ;;
+*) echo "BENCH_CASES: all, purge or start" >&2; exit 2 ;;
+esac
+
+if [ "$CASES" = start ]; then
+    paired start_empty none start none start_minimal
+else
 rm -f "$OUT/purge.dat.tmp"
 for N in ${BENCH_SIZES:-1000 10000 40000}; do
     paired "temp_$N" files purge_temp files del_temp
@@ -90,8 +99,9 @@ mv "$OUT/purge.dat.tmp" "$OUT/purge.dat"
 measure a repeat fresh_files 40000 -- bench answer-temp "$FIX/temp"
 row answer_temp_40000 "$a" ""
 
-# BENCH_CASES=purge: the folder purge's cases alone.
-if [ "${BENCH_CASES:-all}" != purge ]; then
+fi
+
+if [ "$CASES" = all ]; then
 
 paired cache_5000 seed_cache purge_cache seed_cache bare_cache
 measure a repeat bench seed-cache 5000 -- bench answer-cache
@@ -138,6 +148,7 @@ END {
 }' "$CSV"
 echo "(times in ms, memory in KiB; medians of $RUNS runs; a ratio is the median of its pairs' ratios)"
 
+[ "$CASES" != start ] || { echo "Results: $CSV"; exit 0; }
 gnuplot <<GP
 set terminal pngcairo size 800,500
 set output "$OUT/purge-time.png"

@@ -21,7 +21,7 @@ function(pb_delay_load var lib)
   foreach(line IN LISTS lines)
     string(REGEX REPLACE ".* T " "" name "${line}")
     if(CMAKE_SIZEOF_VOID_P EQUAL 4) # C names carry a leading underscore there
-      string(REGEX REPLACE "^_" "" name "${name}")
+      string(SUBSTRING "${name}" 1 -1 name)
     endif()
     string(APPEND def "${name}\n")
   endforeach()
