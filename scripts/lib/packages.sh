@@ -11,9 +11,8 @@ PACKAGES=(cmake make python3-minimal python3.11-minimal
 # What the scripts, CMake and the tests run, and the packaged files they read.
 SETUP_COMMANDS=(wine wineserver wineboot Xvfb openbox xprop xdpyinfo xwininfo xwd convert cmake ctest make
                 python3 x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix
-                x86_64-w64-mingw32-windres x86_64-w64-mingw32-dlltool x86_64-w64-mingw32-nm
-                i686-w64-mingw32-gcc-posix i686-w64-mingw32-g++-posix i686-w64-mingw32-windres
-                i686-w64-mingw32-dlltool i686-w64-mingw32-nm)
+                x86_64-w64-mingw32-windres i686-w64-mingw32-gcc-posix i686-w64-mingw32-g++-posix
+                i686-w64-mingw32-windres)
 # The captions test checks the program's stand-in faces that have a free package (Liberation
 # Sans has Arial's widths) and a face too wide for the boxes (DejaVu Sans).
 SETUP_FILES=(/usr/lib/wine/wine64 /usr/src/googletest/CMakeLists.txt
