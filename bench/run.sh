@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The benchmark: each task against the bare platform and the system's own tools, under Wine,
 # on fresh data for every measurement, median of BENCH_RUNS runs (default 5); BENCH_CASES=purge
-# runs the folder purge's cases alone, BENCH_CASES=stores the cache's and the history's. Writes a table,
+# runs the folder purge's cases alone, BENCH_CASES=stores the cache's and the history's,
+# BENCH_CASES=start the start-up pairs. Writes a table,
 # a CSV file and a chart of the folder purge's time against the number of files.
 set -euo pipefail
 # shellcheck source-path=SCRIPTDIR source=../scripts/lib.sh
@@ -81,7 +82,13 @@ start() { bench start; }
 start_minimal() { bench start-minimal "$BUILD/bench/minimal_window.exe"; }
 
 CASES="${BENCH_CASES:-all}"
-if [ "$CASES" != stores ]; then
+case "$CASES" in
+all | purge | stores | start) ;;
+*) echo "BENCH_CASES: all, purge, stores or start" >&2; exit 2 ;;
+esac
+runs() { [ "$CASES" = all ] || [ "$CASES" = "$1" ]; }
+
+if runs purge; then
 rm -f "$OUT/purge.dat.tmp"
 for N in ${BENCH_SIZES:-1000 10000 40000}; do
     paired "temp_$N" files purge_temp files del_temp
@@ -93,7 +100,7 @@ measure a repeat fresh_files 40000 -- bench answer-temp "$FIX/temp"
 row answer_temp_40000 "$a" ""
 fi
 
-if [ "$CASES" != purge ]; then
+if runs stores; then
 paired cache_5000 seed_cache purge_cache seed_cache bare_cache
 measure a repeat bench seed-cache 5000 -- bench answer-cache
 row answer_cache_5000 "$a" ""
@@ -103,9 +110,11 @@ measure a repeat bench seed-history 5000 -- bench answer-history
 row answer_history_5000 "$a" ""
 fi
 
-if [ "$CASES" = all ]; then
+if runs start; then
 paired start_empty none start none start_minimal
+fi
 
+if [ "$CASES" = all ]; then
 run_child bench seed-history 20000 >/dev/null
 measure p repeat none -- bench start
 row start_history_20000 "$p" ""
@@ -141,7 +150,10 @@ END {
 }' "$CSV"
 echo "(times in ms, memory in KiB; medians of $RUNS runs; a ratio is the median of its pairs' ratios)"
 
-if [ "$CASES" != stores ]; then
+if ! runs purge; then
+    echo "Results: $CSV"
+    exit 0
+fi
 gnuplot <<GP
 set terminal pngcairo size 800,500
 set output "$OUT/purge-time.png"
@@ -150,5 +162,4 @@ set xlabel "files"; set ylabel "seconds"; set key top left; set grid
 plot "$OUT/purge.dat" using 1:(\$2/1000) with linespoints title "Purgebox run", \
      "$OUT/purge.dat" using 1:(\$3/1000) with linespoints title "cmd /c del /q"
 GP
-fi
 echo "Results: $CSV; chart: $OUT/purge-time.png"
