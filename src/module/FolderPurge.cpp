@@ -128,7 +128,12 @@ void PurgeFolder(const std::wstring& folder, const std::wstring& shown, const Pu
                 selection.Down(1, false);
                 DoEvents();
             });
-    AddLog(texts.cleared);
+    const std::vector<std::wstring> remaining =
+        texts.alsoClear ? texts.alsoClear() : std::vector<std::wstring>();
+    for (const std::wstring& line : remaining)
+        AddLog(line);
+    if (remaining.empty()) // never over what remains
+        AddLog(texts.cleared);
     AddLog(L"     Purgebox removed " + std::to_wstring(tally.removed) + L" files");
     if (tally.kept)
         AddLog(L"     Purgebox could not remove " + std::to_wstring(tally.kept) + L" files");
@@ -139,9 +144,8 @@ void PurgeFolder(const std::wstring& folder, const std::wstring& shown, const Pu
 void CleanRecentFolder() {
     const std::wstring folder = GetSpecialFolder(CSIDL_RECENT);
     PurgeFolder(folder, folder,
-                {L"     Windows Recent Files found", L"     Windows Recent Files Cleared"});
-    for (const std::wstring& line : ClearRecentDocsList())
-        AddLog(line);
+                {L"     Windows Recent Files found", L"     Windows Recent Files Cleared",
+                 &ClearRecentDocsList});
 }
 
 void CleanTempFolder() {
