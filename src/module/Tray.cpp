@@ -1,6 +1,8 @@
 #include "forms/frmMain.h"
 #include "Seams.h"
 #include "module/modMain.h"
+#include "history/HistoryCleanser.h"
+#include "platform/MessageBox.h"
 #include "platform/HeldMessages.h"
 #include <cstddef>
 #include <cstring>
@@ -71,7 +73,9 @@ void RestoreTrayIcon() {
     // Also a window still minimised for want of a shell goes to the tray now; one the user has
     // brought back from the taskbar meanwhile stays.
     const HWND window = MainForm().hwnd();
-    if (!IsWindowVisible(window) || IsIconic(window))
+    if (MessageBoxUp())
+        ShowIcon(); // the box would go with the window; a click on the icon brings it back
+    else if (!IsWindowVisible(window) || IsIconic(window))
         HideBehindIcon(window);
 }
 
@@ -85,6 +89,10 @@ void EndProgram() {
         h();
         return;
     }
+    // What the window made goes before the process does, as when its loop ends: the history's
+    // COM objects, and with the window the browser control.
+    gCleanser.reset();
+    DestroyWindow(MainForm().hwnd());
     ExitProcess(0);
 }
 

@@ -2,35 +2,40 @@
 #include "platform/Errors.h"
 #include "platform/WindowMessages.h"
 #include "platform/Waits.h"
-#include <atomic>
 #include <exception>
 #include <stdexcept>
 
 namespace pb {
 
 namespace {
+// Lives on the waiting thread's stack: the worker's last touch of it is setting `finished`.
 struct Task {
     explicit Task(const std::function<void()>& w) : work(w) {}
     const std::function<void()>& work;
     std::exception_ptr error;
-    std::atomic<bool> done{false};
     UniqueKernelHandle finished{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
+
+bool IsSet(HANDLE event) {
+    return WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
+}
 } // namespace
 
 ApartmentWorker::ApartmentWorker()
-    : ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), thread_([this] { Loop(); }) {
+    : ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      ended_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), thread_([this] { Loop(); }) {
     // Its queue exists once it says so: a message posted before would be lost.
     WaitPumping(
-        ready_.get(), [this] { return WaitForSingleObject(ready_.get(), 0) == WAIT_OBJECT_0; },
-        WaitInput::AnswerOnly);
+        ready_.get(), [this] { return IsSet(ready_.get()); }, WaitInput::AnswerOnly);
     if (!threadId_)
         throw std::runtime_error("cannot start a COM apartment for the history");
 }
 
 ApartmentWorker::~ApartmentWorker() {
-    if (threadId_)
-        PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+    // The window answers while the apartment ends; the join then finds the thread done.
+    if (threadId_ && PostThreadMessageW(threadId_, WM_QUIT, 0, 0))
+        WaitPumping(
+            ended_.get(), [this] { return IsSet(ended_.get()); }, WaitInput::AnswerOnly);
 }
 
 void ApartmentWorker::Loop() {
@@ -51,14 +56,14 @@ void ApartmentWorker::Loop() {
             } catch (...) {
                 task.error = std::current_exception();
             }
-            task.done = true;
-            SetEvent(task.finished.get());
+            SetEvent(task.finished.get()); // the last touch: the task may go at once
             continue;
         }
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
     CoUninitialize();
+    SetEvent(ended_.get());
 }
 
 void ApartmentWorker::Run(const std::function<void()>& work) {
@@ -67,7 +72,7 @@ void ApartmentWorker::Run(const std::function<void()>& work) {
         !PostThreadMessageW(threadId_, kMsgApartmentWork, 0, reinterpret_cast<LPARAM>(&task)))
         throw std::runtime_error("cannot reach the history's COM apartment");
     WaitPumping(
-        task.finished.get(), [&] { return task.done.load(); }, WaitInput::AnswerOnly);
+        task.finished.get(), [&] { return IsSet(task.finished.get()); }, WaitInput::AnswerOnly);
     if (task.error)
         std::rethrow_exception(task.error);
 }

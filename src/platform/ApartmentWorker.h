@@ -24,7 +24,7 @@ class ApartmentWorker {
   private:
     void Loop();
 
-    const UniqueKernelHandle ready_;
+    const UniqueKernelHandle ready_, ended_;
     std::atomic<DWORD> threadId_{0};
     std::jthread thread_;
 };

@@ -296,6 +296,9 @@ TEST_F(EndToEnd, TrayLifeFromCloseToExit) {
     // The user goes on in another program while the purge logs its files.
     SetForegroundWindow(focused);
     SetFocus(focused);
+    for (int i = 0; i < 250 && GetForegroundWindow() != focused; ++i)
+        PumpFor(20);
+    ASSERT_EQ(GetForegroundWindow(), focused) << "the other program never had the foreground";
     EXPECT_EQ(app.AnswerMessageBox(), L"Purgebox completed!");
     PumpFor(200);
     EXPECT_EQ(gKeysToOther, 0); // nothing was typed into another program
