@@ -9,6 +9,9 @@
 #include <cstring>
 #include <optional>
 
+// The kernel's deletion of an open key (ZwDeleteKey), which no name can redirect.
+extern "C" LONG NTAPI NtDeleteKey(HANDLE key);
+
 namespace pb {
 
 bool RunningUnderWine() {
@@ -236,8 +239,8 @@ const wchar_t* Why(Outcome outcome) {
 // stays, and so does every key above it, emptied of its values. True when it is gone.
 bool DeleteKeyTree(HKEY parent, const std::wstring& name) {
     HKEY raw = nullptr;
-    LSTATUS rc =
-        RegOpenKeyExW(parent, name.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | KEY_SET_VALUE, &raw);
+    LSTATUS rc = RegOpenKeyExW(parent, name.c_str(), REG_OPTION_OPEN_LINK,
+                               KEY_READ | KEY_SET_VALUE | DELETE, &raw);
     if (rc == ERROR_FILE_NOT_FOUND)
         return true;
     if (rc != ERROR_SUCCESS)
@@ -272,8 +275,9 @@ bool DeleteKeyTree(HKEY parent, const std::wstring& name) {
         }
         return false;
     }
-    rc = RegDeleteKeyW(parent, name.c_str());
-    return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
+    // Through the handle checked above: by its name again, a key that another program has
+    // swapped for a link meanwhile would lead elsewhere.
+    return NtDeleteKey(raw) >= 0;
 }
 
 } // namespace
