@@ -1,8 +1,9 @@
 #pragma once
 // The points where a test takes the program's place, all in one style and all here: the
-// program's own headers declare none. Each is empty while the program runs; a test sets it
-// and puts back what Set returned. Included by the tests and by the one file that consults
-// each point.
+// program's own headers declare none. Each is empty while the program runs; a test overrides
+// it for a scope (`Use`). The one other way a test takes the program's place is the history
+// cleanser's store, given to its constructor. Included by the tests and by the one file that
+// consults each point.
 #include "module/CacheApi.h"
 #include <functional>
 #include <string>
@@ -16,8 +17,31 @@ namespace pb {
 template <typename Signature> class Seam {
   public:
     using Function = std::function<Signature>;
-    // Returns what was set before, so that the test can put it back.
-    Function Set(Function f) { return std::exchange(f_, std::move(f)); }
+
+    // Ends the override it came from: the point is again what it was before, also when the
+    // test that made it fails half-way.
+    class [[nodiscard]] Override {
+      public:
+        Override(Seam& seam, Function f)
+            : seam_(&seam), before_(std::exchange(seam.f_, std::move(f))) {}
+        Override(Override&& other) noexcept
+            : seam_(std::exchange(other.seam_, nullptr)), before_(std::move(other.before_)) {}
+        Override& operator=(Override&&) = delete;
+        ~Override() { End(); }
+        // Before the guard's own end, as when a hook has done its part.
+        void End() {
+            if (seam_)
+                std::exchange(seam_, nullptr)->f_ = std::move(before_);
+        }
+
+      private:
+        Seam* seam_;
+        Function before_;
+    };
+
+    // The test's hook for as long as the guard lives. Guards end in the reverse order of their
+    // making, as scopes do.
+    Override Use(Function f) { return Override(*this, std::move(f)); }
     explicit operator bool() const { return static_cast<bool>(f_); }
     // A copy: a test may replace the point while it runs.
     Function get() const { return f_; }

@@ -12,16 +12,7 @@ namespace {
 
 class Links : public MainWindowTest {
   protected:
-    void SetUp() override {
-        MainWindowTest::SetUp();
-        pb::seams::startProgram.Set([this](const std::wstring& line, int show) {
-            started.push_back(line);
-            shows.push_back(show);
-            return result;
-        });
-    }
     void TearDown() override {
-        pb::seams::startProgram.Set({});
         if (pb::FrmAbout* about = pb::OpenAbout())
             DestroyWindow(about->hwnd());
         MainWindowTest::TearDown();
@@ -34,6 +25,12 @@ class Links : public MainWindowTest {
     std::vector<std::wstring> started;
     std::vector<int> shows;
     DWORD result = 0;
+    const decltype(pb::seams::startProgram)::Override starts =
+        pb::seams::startProgram.Use([this](const std::wstring& line, int show) {
+            started.push_back(line);
+            shows.push_back(show);
+            return result;
+        });
 };
 
 } // namespace

@@ -151,7 +151,7 @@ TEST_F(TypedUrls, AKeyThatCannotBeDeletedIsReportedAsAFailure) {
 TEST_F(TypedUrls, RunReadsEachBoxWhenItsStageComes) {
     auto& f = form();
     int pumps = 0;
-    pb::seams::pumpingPoint.Set([&] {
+    auto tick = pb::seams::pumpingPoint.Use([&] {
         if (++pumps == 1) {
             f.Check2.SetValue(1); // ticked after stage 1: its stage is still to come
         }
@@ -162,7 +162,7 @@ TEST_F(TypedUrls, RunReadsEachBoxWhenItsStageComes) {
     EXPECT_EQ(lines[2], L"       Clearing Typed URLs...Done");
 
     // A greyed box does not count as ticked.
-    pb::seams::pumpingPoint.Set({});
+    tick.End();
     f.Check2.SetValue(2);
     SendMessageW(f.Command1.hwnd(), BM_CLICK, 0, 0);
     EXPECT_EQ(LogLines().size(), 4u);

@@ -97,7 +97,7 @@ enum class Taken { MaybeNot, AtDesignSize, AtAnySize };
 void ExpectEverythingShowsWholeAtEveryDpi(const std::string& faceCase, const wchar_t* tried,
                                           Taken taken) {
     for (const int dpi : {96, 120, 144}) {
-        pb::seams::screenDpi.Set([dpi] { return dpi; });
+        const auto atDpi = pb::seams::screenDpi.Use([dpi] { return dpi; });
         auto main = std::make_unique<pb::FrmMain>();
         main->Load();
         const std::wstring drawn = FaceDrawn(main->Check1.hwnd());
@@ -131,51 +131,44 @@ void ExpectEverythingShowsWholeAtEveryDpi(const std::string& faceCase, const wch
 
 constexpr wchar_t kMissingFace[] = L"Purgebox Missing Face";
 
-class Faces : public ::testing::Test {
-  protected:
-    void TearDown() override {
-        pb::seams::designFace.Set({});
-        pb::seams::standInFaces.Set({});
-        pb::seams::screenDpi.Set({});
-    }
-};
+using Faces = ::testing::Test;
 
 } // namespace
 
 TEST_F(Faces, TheDesignFaceIsKeptAndEverythingShowsWhole) {
     // "Comic Neue" stands for the design's face, which is not installed here.
-    pb::seams::designFace.Set([] { return L"Comic Neue"; });
+    const auto present = pb::seams::designFace.Use([] { return L"Comic Neue"; });
     ExpectEverythingShowsWholeAtEveryDpi("design face present", L"Comic Neue", Taken::AtDesignSize);
     // So does a face wider than any stand-in, as the design's is: it is made a little smaller
     // rather than given up for a stand-in.
-    pb::seams::designFace.Set([] { return L"Liberation Sans"; });
+    const auto wide = pb::seams::designFace.Use([] { return L"Liberation Sans"; });
     ExpectEverythingShowsWholeAtEveryDpi("wide design face present", L"Liberation Sans",
                                          Taken::AtAnySize);
 }
 
 TEST_F(Faces, EveryStandInThatIsTakenShowsEverythingWhole) {
-    pb::seams::designFace.Set([] { return kMissingFace; });
+    const auto missing = pb::seams::designFace.Use([] { return kMissingFace; });
     for (const wchar_t* face : pb::StandInFaces()) {
         const std::string name = pb::Narrow(face);
         if (!pb::FaceInstalled(face)) {
             std::printf("  %s is not installed here: not checked\n", name.c_str());
             continue;
         }
-        pb::seams::standInFaces.Set([face] { return std::vector<const wchar_t*>{face}; });
+        const auto alone =
+            pb::seams::standInFaces.Use([face] { return std::vector<const wchar_t*>{face}; });
         ExpectEverythingShowsWholeAtEveryDpi("stand-in " + name + " alone", face, Taken::MaybeNot);
     }
     // The list as it is: the face most like the design's is not given up at any DPI.
-    pb::seams::standInFaces.Set({});
     ExpectEverythingShowsWholeAtEveryDpi("design face missing", L"Comic Neue", Taken::AtDesignSize);
 }
 
 TEST_F(Faces, TheLastFallbackShowsEverythingWhole) {
-    pb::seams::designFace.Set([] { return kMissingFace; });
-    pb::seams::standInFaces.Set([] { return std::vector<const wchar_t*>{}; });
+    const auto missing = pb::seams::designFace.Use([] { return kMissingFace; });
+    const auto none = pb::seams::standInFaces.Use([] { return std::vector<const wchar_t*>{}; });
     ExpectEverythingShowsWholeAtEveryDpi("no stand-in", nullptr, Taken::MaybeNot);
     // A face too wide for the boxes at 8 points, whether the design's or the mapper's pick, is
     // kept and made smaller.
-    pb::seams::designFace.Set([] { return L"DejaVu Sans"; });
+    const auto tooWide = pb::seams::designFace.Use([] { return L"DejaVu Sans"; });
     ExpectEverythingShowsWholeAtEveryDpi("too wide, no stand-in", L"DejaVu Sans", Taken::AtAnySize);
 }
 

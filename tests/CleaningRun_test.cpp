@@ -26,10 +26,10 @@ bool IsTimeLine(const std::wstring& line, const std::wstring& prefix) {
 TEST_F(CleaningRun, WithNoBoxTickedFramesAnEmptyLogAndFillsTheBar) {
     auto& f = form();
     std::vector<float> widths;
-    pb::seams::pumpingPoint.Set([&] { widths.push_back(f.Shape2->WidthTwips()); });
+    const auto atPumps =
+        pb::seams::pumpingPoint.Use([&] { widths.push_back(f.Shape2->WidthTwips()); });
     MouseMove(f.Check2.hwnd()); // description mode before the run
     SendMessageW(f.Command1.hwnd(), BM_CLICK, 0, 0);
-    pb::seams::pumpingPoint.Set({});
 
     const auto lines = LogLines();
     ASSERT_EQ(lines.size(), 4u);
@@ -59,7 +59,8 @@ TEST_F(CleaningRun, FillFollowsTheFrameWidthAtEachStage) {
     auto& f = form();
     f.Shape1->SetWidthTwips(1000.5f);
     std::vector<float> widths;
-    pb::seams::pumpingPoint.Set([&] { widths.push_back(f.Shape2->WidthTwips()); });
+    const auto atPumps =
+        pb::seams::pumpingPoint.Use([&] { widths.push_back(f.Shape2->WidthTwips()); });
     SendMessageW(f.Command1.hwnd(), BM_CLICK, 0, 0);
     EXPECT_EQ(widths, (std::vector<float>{
                           static_cast<float>(1000.5 * 0.2), static_cast<float>(1000.5 * 0.4),
@@ -78,7 +79,7 @@ TEST_F(CleaningRun, SecondRunReplacesTheFirstLog) {
 TEST_F(CleaningRun, HideLogAtAPumpingPointEmptiesTheLogUnderTheRun) {
     auto& f = form();
     int pumps = 0;
-    pb::seams::pumpingPoint.Set([&] {
+    const auto atPumps = pb::seams::pumpingPoint.Use([&] {
         if (++pumps == 2)
             SendMessageW(f.Command4.hwnd(), BM_CLICK, 0, 0);
     });
@@ -93,7 +94,7 @@ TEST_F(CleaningRun, HideLogAtAPumpingPointEmptiesTheLogUnderTheRun) {
 TEST_F(CleaningRun, NestedRunAtAPumpingPointCompletesBeforeTheOuterOne) {
     auto& f = form();
     int pumps = 0;
-    pb::seams::pumpingPoint.Set([&] {
+    const auto atPumps = pb::seams::pumpingPoint.Use([&] {
         if (++pumps == 1)
             SendMessageW(f.Command1.hwnd(), BM_CLICK, 0, 0);
     });
@@ -205,7 +206,7 @@ void TickAll(pb::FrmMain& f) {
 TEST_F(CleaningRun, StagesRunInTheirFixedOrderAndTheBarShowsMeanwhile) {
     Traces traces;
     std::vector<int> order;
-    pb::seams::pumpingPoint.Set([&] {
+    const auto atPumps = pb::seams::pumpingPoint.Use([&] {
         for (const int stage : traces.Gone())
             if (std::find(order.begin(), order.end(), stage) == order.end())
                 order.push_back(stage);
@@ -213,7 +214,6 @@ TEST_F(CleaningRun, StagesRunInTheirFixedOrderAndTheBarShowsMeanwhile) {
     });
     TickAll(form());
     SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
-    pb::seams::pumpingPoint.Set({});
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4, 5}));
 }
 

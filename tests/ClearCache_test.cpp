@@ -131,9 +131,8 @@ class ScriptedCache : public MainWindowTest {
         if (!script.groupFunctions)
             api.FindFirstUrlCacheGroup = nullptr, api.FindNextUrlCacheGroup = nullptr,
             api.DeleteUrlCacheGroup = nullptr;
-        pb::seams::cacheApi.Set([&]() -> const pb::CacheApi& { return api; });
+        const auto scripted = pb::seams::cacheApi.Use([&]() -> const pb::CacheApi& { return api; });
         pb::ClearCache();
-        pb::seams::cacheApi.Set({});
     }
     std::vector<std::wstring> MessageTexts() const {
         std::vector<std::wstring> texts;
@@ -268,10 +267,9 @@ TEST_F(ScriptedCache, TheWindowAnswersDuringTheTaskButTakesAClickOnlyAtTheNextPu
         SetLastError(ERROR_NO_MORE_ITEMS);
         return nullptr;
     };
-    pb::seams::cacheApi.Set([&]() -> const pb::CacheApi& { return api; });
+    const auto scripted = pb::seams::cacheApi.Use([&]() -> const pb::CacheApi& { return api; });
     form().Check1.SetValue(1);
     SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
-    pb::seams::cacheApi.Set({});
     EXPECT_TRUE(barShown);
     EXPECT_EQ(fill, 5.0f); // the first task runs with the bar at its narrowest
     EXPECT_TRUE(answered);

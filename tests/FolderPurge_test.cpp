@@ -70,9 +70,8 @@ TEST_F(TempPurge, ANestedRunCannotChangeWhatTheOuterPurgeDeletes) {
     for (int i = 0; i < 5; ++i)
         dir_.File(L"f" + std::to_wstring(i) + L".tmp");
     int pumps = 0;
-    pb::seams::pumpingPoint.Set([&] {
-        if (++pumps == 6) { // inside the outer purge's file loop
-            pb::seams::pumpingPoint.Set({});
+    const auto atPumps = pb::seams::pumpingPoint.Use([&] {
+        if (++pumps == 6) {         // inside the outer purge's file loop; once: the count goes on
             dir_.File(L"late.tmp"); // arrives after the outer listing
             SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
             dir_.File(L"later.tmp");
@@ -99,7 +98,7 @@ TEST_F(TempPurge, NoFileGoesBeforeItsLineAndTheStatusShowsTheNewestLine) {
     for (int i = 0; i < kFiles; ++i)
         dir_.File(L"f" + std::to_wstring(i) + L".tmp");
     int checks = 0;
-    pb::seams::pumpingPoint.Set([&] {
+    const auto atPumps = pb::seams::pumpingPoint.Use([&] {
         const auto lines = LogLines();
         const std::wstring status = form().Label2->Text();
         if (lines.back() != L"     " + status)
@@ -113,7 +112,6 @@ TEST_F(TempPurge, NoFileGoesBeforeItsLineAndTheStatusShowsTheNewestLine) {
         ++checks;
     });
     RunTempStage();
-    pb::seams::pumpingPoint.Set({});
     EXPECT_GT(checks, kFiles);
     EXPECT_TRUE(ListFolderFiles(dir_.path()).empty());
     EXPECT_EQ(PurgeLines()[3 + kFiles + 1], L"          Purgebox removed 60 files");
@@ -185,7 +183,7 @@ TEST_F(TempPurge, TheLogRunsAheadOfTheDeletionsByAFrameAtMost) {
         dir_.File(L"f" + std::to_wstring(i) + L".tmp");
     ASSERT_EQ(ListFolderFiles(dir_.path()).size(), kFiles);
     constexpr LRESULT kLinesBeforeFiles = 5; // the run's two, the purge's three
-    pb::seams::deletion.Set([](pb::DeletionStep step, const std::wstring&) {
+    const auto atDeletion = pb::seams::deletion.Use([](pb::DeletionStep step, const std::wstring&) {
         if (step == pb::DeletionStep::Open)
             Sleep(4); // far slower than the log, as on a busy disk
     });
@@ -193,7 +191,7 @@ TEST_F(TempPurge, TheLogRunsAheadOfTheDeletionsByAFrameAtMost) {
     // either order. The folder is listed only where the count known so far would break the
     // bound, as deletions only add to it.
     size_t most = 0, deleted = 0;
-    pb::seams::pumpingPoint.Set([&] {
+    const auto atPumps = pb::seams::pumpingPoint.Use([&] {
         const LRESULT lines = SendMessageW(form().List1.hwnd(), LB_GETCOUNT, 0, 0);
         const size_t logged =
             std::min<size_t>(kFiles, std::max<LRESULT>(0, lines - kLinesBeforeFiles));
@@ -202,8 +200,6 @@ TEST_F(TempPurge, TheLogRunsAheadOfTheDeletionsByAFrameAtMost) {
         most = std::max(most, logged > deleted ? logged - deleted : 0);
     });
     RunTempStage();
-    pb::seams::pumpingPoint.Set({});
-    pb::seams::deletion.Set({});
     EXPECT_LE(most, pb::kPurgeLead);
     EXPECT_TRUE(ListFolderFiles(dir_.path()).empty());
 }

@@ -101,18 +101,13 @@ TEST_F(MainWindowTest, UnixLinksStayWithTheirTargetsAlsoWhenTheFolderIsSwappedAf
     // Once listed, the folder is swapped for one whose a.txt is a link too, and whose b.txt is
     // another file, before any file is opened for its deletion: through Windows the held
     // folder cannot be renamed, so from the Unix side.
-    pb::seams::pumpingPoint.Set([&] {
-        if (SendMessageW(form().File1.hwnd(), LB_GETCOUNT, 0, 0) == 2) {
-            pb::seams::pumpingPoint.Set({});
-            EXPECT_FALSE(MoveFileW(links.c_str(), (fixtures + L"listed").c_str()));
-            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-            EXPECT_TRUE(
-                RunUnix(L"cd " + UnixPath(fixtures) + L" && mv links listed && mv swap links"));
-        }
+    const auto swap = OnceListed(form().File1.hwnd(), [&] {
+        EXPECT_FALSE(MoveFileW(links.c_str(), (fixtures + L"listed").c_str()));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+        EXPECT_TRUE(RunUnix(L"cd " + UnixPath(fixtures) + L" && mv links listed && mv swap links"));
     });
     form().Check5.SetValue(1);
     SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
-    pb::seams::pumpingPoint.Set({});
     EXPECT_TRUE(Exists(fixtures + L"outside\\a.txt"));
     EXPECT_TRUE(Exists(fixtures + L"links\\b.txt"));  // at a listed path, but not the listed file
     EXPECT_TRUE(Exists(fixtures + L"listed\\b.txt")); // listed, but no longer at its path
@@ -281,7 +276,8 @@ TEST_F(TempPurge, AFileCannotBeMovedAwayBetweenItsCheckAndItsDeletion) {
     const std::wstring renamed = dir_.File(L"renamed.tmp", "renamed");
     const std::wstring checked = dir_.File(L"checked.tmp", "checked");
     const std::wstring touched = dir_.File(L"touched.tmp", "touched");
-    pb::seams::deletion.Set([&](pb::DeletionStep step, const std::wstring& name) {
+    const auto atDeletion = pb::seams::deletion.Use([&](pb::DeletionStep step,
+                                                        const std::wstring& name) {
         if (step == pb::DeletionStep::Check && name == L"checked.tmp") { // while it is checked
             EXPECT_TRUE(RunUnix(L"mv " + UnixPath(checked) + L" " + UnixPath(checked + L".odt")));
         }
@@ -301,7 +297,6 @@ TEST_F(TempPurge, AFileCannotBeMovedAwayBetweenItsCheckAndItsDeletion) {
         }
     });
     RunTempStage();
-    pb::seams::deletion.Set({});
     EXPECT_FALSE(Exists(doc));
     EXPECT_FALSE(Exists(documents.path() + L"\\doc.odt"));
     // Moved from the Unix side, to another name in the folder or away with another put at its
@@ -359,15 +354,15 @@ TEST_F(TempPurge, ANameThatHoldsAnotherFileOnceItsOwnWentIsCountedNeitherWay) {
     const std::wstring theirs = elsewhere.File(L"theirs.txt", "theirs");
     const std::wstring first = dir_.File(L"a.tmp");
     dir_.File(L"z.tmp");
-    pb::seams::deletion.Set([&](pb::DeletionStep step, const std::wstring& name) {
-        if (step != pb::DeletionStep::Delete || name != L"z.tmp")
-            return;
-        for (int waited = 0; Exists(first) && waited < 10000; waited += 5)
-            Sleep(5); // the other deleting thread may still be at a.tmp
-        EXPECT_TRUE(CreateHardLinkW(first.c_str(), theirs.c_str(), nullptr));
-    });
+    const auto atDeletion =
+        pb::seams::deletion.Use([&](pb::DeletionStep step, const std::wstring& name) {
+            if (step != pb::DeletionStep::Delete || name != L"z.tmp")
+                return;
+            for (int waited = 0; Exists(first) && waited < 10000; waited += 5)
+                Sleep(5); // the other deleting thread may still be at a.tmp
+            EXPECT_TRUE(CreateHardLinkW(first.c_str(), theirs.c_str(), nullptr));
+        });
     RunTempStage();
-    pb::seams::deletion.Set({});
     EXPECT_EQ(Content(first), "theirs");
     const std::vector<std::wstring> lines = PurgeLines();
     ASSERT_EQ(lines.size(), 7u) << testing::PrintToString(lines);
@@ -382,15 +377,11 @@ TEST_F(TempPurge, AFileMadeAnewAtAListedNameStaysThoughItCarriesTheListedId) {
     const std::uint64_t listed = IdOf(again);
     ASSERT_NE(listed, 0u);
     bool sameId = false;
-    pb::seams::pumpingPoint.Set([&] {
-        if (SendMessageW(form().File1.hwnd(), LB_GETCOUNT, 0, 0) == 2) {
-            pb::seams::pumpingPoint.Set({});
-            EXPECT_TRUE(RunUnix(L"rm " + UnixPath(again) + L" && echo new > " + UnixPath(again)));
-            sameId = IdOf(again) == listed;
-        }
+    const auto swap = OnceListed(form().File1.hwnd(), [&] {
+        EXPECT_TRUE(RunUnix(L"rm " + UnixPath(again) + L" && echo new > " + UnixPath(again)));
+        sameId = IdOf(again) == listed;
     });
     RunTempStage();
-    pb::seams::pumpingPoint.Set({});
     EXPECT_EQ(Content(again), "new\n");
     const auto lines = PurgeLines();
     EXPECT_EQ(lines[lines.size() - 2], L"          Purgebox removed 1 files");
@@ -402,15 +393,11 @@ TEST_F(TempPurge, AFileMadeAnewAtAListedNameStaysThoughItCarriesTheListedId) {
 TEST_F(TempPurge, AFolderPutAtAListedNameAfterTheListingDoesNotOpen) {
     dir_.File(L"f1.tmp");
     const std::wstring name = dir_.File(L"f2.tmp");
-    pb::seams::pumpingPoint.Set([&] {
-        if (SendMessageW(form().File1.hwnd(), LB_GETCOUNT, 0, 0) == 2) {
-            pb::seams::pumpingPoint.Set({});
-            EXPECT_TRUE(RunUnix(L"rm " + UnixPath(name) + L" && mkdir " + UnixPath(name) +
-                                L" && echo keep > " + UnixPath(name + L"\\inner")));
-        }
+    const auto swap = OnceListed(form().File1.hwnd(), [&] {
+        EXPECT_TRUE(RunUnix(L"rm " + UnixPath(name) + L" && mkdir " + UnixPath(name) +
+                            L" && echo keep > " + UnixPath(name + L"\\inner")));
     });
     RunTempStage();
-    pb::seams::pumpingPoint.Set({});
     EXPECT_EQ(Content(name + L"\\inner"), "keep\n");
     const auto lines = PurgeLines();
     EXPECT_EQ(lines[lines.size() - 2], L"          Purgebox removed 1 files");
@@ -429,15 +416,15 @@ TEST_F(TempPurge, TwoNamesOfOneFileGoBothThoughEachThreadHoldsOne) {
     ASSERT_TRUE(CreateHardLinkW((dir_.path() + L"\\two.txt").c_str(), one.c_str(), nullptr));
     std::atomic<bool> first{true};
     std::atomic<int> opens{0};
-    pb::seams::deletion.Set([&](pb::DeletionStep step, const std::wstring&) {
-        if (step == pb::DeletionStep::Open)
-            ++opens;
-        else if (first.exchange(false)) // the other thread meanwhile opens the other name
-            for (int waited = 0; waited < 100 && (opens < 2 || waited < 10); ++waited)
-                Sleep(10);
-    });
+    const auto atDeletion =
+        pb::seams::deletion.Use([&](pb::DeletionStep step, const std::wstring&) {
+            if (step == pb::DeletionStep::Open)
+                ++opens;
+            else if (first.exchange(false)) // the other thread meanwhile opens the other name
+                for (int waited = 0; waited < 100 && (opens < 2 || waited < 10); ++waited)
+                    Sleep(10);
+        });
     RunTempStage();
-    pb::seams::deletion.Set({});
     EXPECT_FALSE(Exists(one));
     EXPECT_FALSE(Exists(dir_.path() + L"\\two.txt"));
     EXPECT_EQ(PurgeLines().back(), L"          Purgebox removed 2 files");
@@ -449,9 +436,9 @@ TEST_F(TempPurge, AnErrorOnTheDeletingThreadIsReportedAndLeavesNoIcon) {
         dir_.File(L"f" + std::to_wstring(i) + L".tmp");
     static std::wstring reported;
     reported.clear();
-    const auto old = pb::seams::fatalError.Set([](const std::wstring& m) { reported = m; });
+    const auto reports = pb::seams::fatalError.Use([](const std::wstring& m) { reported = m; });
     std::atomic<bool> thrown{false};
-    pb::seams::deletion.Set([&](pb::DeletionStep, const std::wstring&) {
+    const auto atDeletion = pb::seams::deletion.Use([&](pb::DeletionStep, const std::wstring&) {
         if (!thrown.exchange(true))
             throw std::bad_alloc();
         Sleep(200); // the other thread, meanwhile, takes no more files
@@ -460,8 +447,6 @@ TEST_F(TempPurge, AnErrorOnTheDeletingThreadIsReportedAndLeavesNoIcon) {
     form().Check5.SetValue(1);
     SendMessageW(form().hwnd(), WM_COMMAND, MAKEWPARAM(form().Command1.Id(), BN_CLICKED),
                  reinterpret_cast<LPARAM>(form().Command1.hwnd()));
-    pb::seams::deletion.Set({});
-    pb::seams::fatalError.Set(old);
     EXPECT_NE(reported.find(L"bad_alloc"), std::wstring::npos) << testing::PrintToString(reported);
     EXPECT_FALSE(pb::TrayIconShown());
     EXPECT_GE(ListFolderFiles(dir_.path()).size(), kFiles - 2u);
@@ -478,21 +463,20 @@ TEST_F(TempPurge, AnErrorWhileTheOtherThreadWaitsForABusyFileIsStillReported) {
     ASSERT_TRUE(hold);
     static std::wstring reported;
     reported.clear();
-    const auto old = pb::seams::fatalError.Set([](const std::wstring& m) { reported = m; });
+    const auto reports = pb::seams::fatalError.Use([](const std::wstring& m) { reported = m; });
     std::atomic<int> busyTries{0};
-    pb::seams::deletion.Set([&](pb::DeletionStep step, const std::wstring& name) {
-        if (name == L"b.tmp") {
-            ++busyTries;
-        } else if (step == pb::DeletionStep::Open) {
-            for (int waited = 0; busyTries == 0 && waited < 1000; waited += 10)
-                Sleep(10);
-            Sleep(50); // the other thread is in its wait
-            throw std::bad_alloc();
-        }
-    });
+    const auto atDeletion =
+        pb::seams::deletion.Use([&](pb::DeletionStep step, const std::wstring& name) {
+            if (name == L"b.tmp") {
+                ++busyTries;
+            } else if (step == pb::DeletionStep::Open) {
+                for (int waited = 0; busyTries == 0 && waited < 1000; waited += 10)
+                    Sleep(10);
+                Sleep(50); // the other thread is in its wait
+                throw std::bad_alloc();
+            }
+        });
     RunTempStage();
-    pb::seams::deletion.Set({});
-    pb::seams::fatalError.Set(old);
     EXPECT_NE(reported.find(L"bad_alloc"), std::wstring::npos) << testing::PrintToString(reported);
     EXPECT_TRUE(Exists(busy));
 }
@@ -528,19 +512,15 @@ TEST_F(TempPurge, AFolderAboveSwappedAfterTheListingChangesNothingThatGoes) {
     for (const wchar_t* name : {L"\\f1.tmp", L"\\f2.tmp"})
         pb::UniqueFile(CreateFileW((temp + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                    0, nullptr));
-    pb::seams::pumpingPoint.Set([&] {
-        if (SendMessageW(form().File1.hwnd(), LB_GETCOUNT, 0, 0) == 2) {
-            pb::seams::pumpingPoint.Set({});
-            EXPECT_TRUE(RunUnix(L"cd " + UnixPath(dir_.path()) +
-                                L" && mv above moved && mkdir -p above/temp"
-                                L" && echo new > above/temp/f1.tmp"));
-        }
+    const auto swap = OnceListed(form().File1.hwnd(), [&] {
+        EXPECT_TRUE(RunUnix(L"cd " + UnixPath(dir_.path()) +
+                            L" && mv above moved && mkdir -p above/temp"
+                            L" && echo new > above/temp/f1.tmp"));
     });
     {
         TempDirOverride over(temp + L"\\");
         RunTempStage();
     }
-    pb::seams::pumpingPoint.Set({});
     EXPECT_EQ(Content(temp + L"\\f1.tmp"), "new\n");
     // Wine names a file opened that way, and removes it at its handle's close, by the folder's
     // path as it was: that now leads elsewhere, so the listed files stay, counted as such.
@@ -553,15 +533,11 @@ TEST_F(TempPurge, AFolderAboveSwappedAfterTheListingChangesNothingThatGoes) {
 
 TEST_F(TempPurge, AFilePutAtAListedNameAfterTheListingStays) {
     const std::wstring kept = dir_.File(L"f1.tmp"), swapped = dir_.File(L"f2.tmp", "listed");
-    pb::seams::pumpingPoint.Set([&] {
-        if (SendMessageW(form().File1.hwnd(), LB_GETCOUNT, 0, 0) == 2) {
-            pb::seams::pumpingPoint.Set({});
-            EXPECT_TRUE(RunUnix(L"cd " + UnixPath(dir_.path()) +
-                                L" && mv f2.tmp f2.moved && echo new > f2.tmp"));
-        }
+    const auto swap = OnceListed(form().File1.hwnd(), [&] {
+        EXPECT_TRUE(RunUnix(L"cd " + UnixPath(dir_.path()) +
+                            L" && mv f2.tmp f2.moved && echo new > f2.tmp"));
     });
     RunTempStage();
-    pb::seams::pumpingPoint.Set({});
     EXPECT_FALSE(Exists(kept));
     EXPECT_EQ(Content(swapped), "new\n");
     EXPECT_EQ(Content(dir_.path() + L"\\f2.moved"), "listed");

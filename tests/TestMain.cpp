@@ -20,12 +20,13 @@ int main(int argc, char** argv) {
     pb::ComApartment com;
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
-    pb::seams::fatalError.Set(&FailLoudly);
-    pb::seams::messageBox.Set([](const std::wstring& text, const std::wstring& title, UINT flags) {
-        pbtest::Messages().push_back({text, title, flags});
-        return IDOK;
-    });
-    pb::seams::endProgram.Set([] { ++pbtest::ProgramEnds(); });
+    const auto fatal = pb::seams::fatalError.Use(&FailLoudly);
+    const auto boxes = pb::seams::messageBox.Use(
+        [](const std::wstring& text, const std::wstring& title, UINT flags) {
+            pbtest::Messages().push_back({text, title, flags});
+            return IDOK;
+        });
+    const auto end = pb::seams::endProgram.Use([] { ++pbtest::ProgramEnds(); });
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -34,7 +34,6 @@ void MainWindowTest::SetUp() {
 }
 
 void MainWindowTest::TearDown() {
-    pb::seams::pumpingPoint.Set({});
     form_.reset();
     Pump();
 }

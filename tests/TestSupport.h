@@ -4,6 +4,7 @@
 #include "platform/MessageBox.h"
 #include <gtest/gtest.h>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pbtest {
@@ -16,6 +17,19 @@ struct ShownMessage {
 // Every message box the code under test shows, answered with OK instead of
 // blocking.
 std::vector<ShownMessage>& Messages();
+
+// `value` in `place` for the guard's life, then what was there again, as a seam's override.
+template <typename T> class [[nodiscard]] Swapped {
+  public:
+    Swapped(T& place, T value) : place_(place), before_(std::exchange(place, std::move(value))) {}
+    ~Swapped() { place_ = std::move(before_); }
+    Swapped(const Swapped&) = delete;
+    Swapped& operator=(const Swapped&) = delete;
+
+  private:
+    T& place_;
+    T before_;
+};
 
 // How many times the program would have ended (tests take the ending instead).
 int& ProgramEnds();

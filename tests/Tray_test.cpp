@@ -43,13 +43,7 @@ UINT Answer(HMENU menu, MenuPick& p) {
 
 class Tray : public MainWindowTest {
   protected:
-    void SetUp() override {
-        MainWindowTest::SetUp();
-        pb::seams::popupMenu.Set([this](HMENU m) { return Answer(m, menu); });
-    }
     void TearDown() override {
-        pb::seams::popupMenu.Set({});
-        pb::seams::screenDpi.Set({});
         pb::DeleteTrayIcon();
         MainWindowTest::TearDown();
     }
@@ -73,6 +67,8 @@ class Tray : public MainWindowTest {
         EXPECT_EQ(rc.bottom, pb::TwipsToPixels(6855));
     }
     MenuPick menu;
+    const decltype(pb::seams::popupMenu)::Override picks =
+        pb::seams::popupMenu.Use([this](HMENU m) { return Answer(m, menu); });
 };
 
 } // namespace
@@ -129,7 +125,7 @@ TEST_F(Tray, OnlyARightButtonPressOpensTheMenuAtAnyDpi) {
     EXPECT_EQ(menu.items, (std::vector<std::wstring>{L"Clean Now!", L"-", L"Open Purgebox",
                                                      L"Exit Purgebox", L"-", L"Purgebox Website"}));
     EXPECT_EQ(menu.defaultItem, L"Clean Now!");
-    pb::seams::screenDpi.Set([] { return 120; });
+    const auto at120 = pb::seams::screenDpi.Use([] { return 120; });
     TrayMessage(WM_RBUTTONDOWN);
     EXPECT_EQ(menu.shown, 2);
 }
@@ -195,7 +191,7 @@ TEST_F(Tray, WithoutAShellTheWindowWaitsOnTheTaskbarUntilANewShellTakesTheIcon) 
     for (const Case& c : {Case{"&Close", true, false}, Case{"minimised", false, false},
                           Case{"brought back from the taskbar", true, true}}) {
         SCOPED_TRACE(c.what);
-        const auto usual = pb::seams::notifyIcon.Set([](DWORD, NOTIFYICONDATAA*) {
+        auto refused = pb::seams::notifyIcon.Use([](DWORD, NOTIFYICONDATAA*) {
             return FALSE; // as when the shell has not started yet or does not answer
         });
         if (c.byClose)
@@ -206,7 +202,7 @@ TEST_F(Tray, WithoutAShellTheWindowWaitsOnTheTaskbarUntilANewShellTakesTheIcon) 
         EXPECT_TRUE(IsIconic(main));
         if (c.broughtBack)
             ShowWindow(main, SW_RESTORE);
-        pb::seams::notifyIcon.Set(usual);
+        refused.End(); // a shell has started
         ASSERT_FALSE(IconPresent());
 
         SendMessageW(main, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
@@ -233,7 +229,7 @@ TEST_F(Tray, TheWindowsEndTakesTheIconAndTheHistorysObjectsWithIt) {
 TEST_F(Tray, TheWindowKeepsItsDesignedClientArea) {
     SetWindowPos(form().hwnd(), nullptr, 0, 0, 900, 900, SWP_NOMOVE | SWP_NOZORDER);
     ExpectDesignClientSize();
-    pb::seams::screenDpi.Set([] { return 120; });
+    const auto at120 = pb::seams::screenDpi.Use([] { return 120; });
     SetWindowPos(form().hwnd(), nullptr, 0, 0, 300, 300, SWP_NOMOVE | SWP_NOZORDER);
     ExpectDesignClientSize();
 }
@@ -242,11 +238,10 @@ TEST_F(Tray, AnErrorThatEndsTheProgramFromTheTrayLeavesNoIcon) {
     SendMessageW(form().Command3.hwnd(), BM_CLICK, 0, 0);
     ASSERT_TRUE(IconPresent());
     static std::wstring reported;
-    const auto usual = pb::seams::fatalError.Set([](const std::wstring& m) { reported = m; });
-    pb::seams::pumpingPoint.Set([] { throw std::runtime_error("the store failed"); });
+    const auto reports = pb::seams::fatalError.Use([](const std::wstring& m) { reported = m; });
+    const auto atPumps =
+        pb::seams::pumpingPoint.Use([] { throw std::runtime_error("the store failed"); });
     Pick(L"Clean Now!");
-    pb::seams::pumpingPoint.Set({});
-    pb::seams::fatalError.Set(usual);
     EXPECT_EQ(reported, L"the store failed");
     EXPECT_FALSE(IconPresent());
 }
@@ -350,27 +345,25 @@ TEST_F(Tray, ARightClickDuringATaskOpensTheMenuOnlyAtTheRunsNextPumpingPoint) {
     FakeState history;
     history.records = {{L"http://visited.example/", L"Visited"}};
     history.onClear = &ShellRightClick;
-    auto cleanser = std::make_unique<pb::HistoryCleanser>(
-        pb::Adopt<IUrlHistoryStg2>(new FakeStore(history)), std::function<void()>());
-    ASSERT_EQ(cleanser->Count(), 1);
-    std::swap(pb::gCleanser, cleanser);
+    const Swapped fake(pb::gCleanser, std::make_unique<pb::HistoryCleanser>(
+                                          pb::Adopt<IUrlHistoryStg2>(new FakeStore(history)),
+                                          std::function<void()>()));
+    ASSERT_EQ(pb::gCleanser->Count(), 1);
 
     std::vector<Shown> shown;
     int pumpingPoints = 0;
-    pb::seams::pumpingPoint.Set([&] { ++pumpingPoints; });
-    pb::seams::popupMenu.Set([&](HMENU) {
+    const auto atPumps = pb::seams::pumpingPoint.Use([&] { ++pumpingPoints; });
+    const auto counted = pb::seams::popupMenu.Use([&](HMENU) {
         shown.push_back({pumpingPoints, gCacheDeleted == 1, history.records.empty()});
         return 0u;
     });
-    pb::seams::cacheApi.Set([&]() -> const pb::CacheApi& { return cache; });
+    const auto scripted = pb::seams::cacheApi.Use([&]() -> const pb::CacheApi& { return cache; });
     const SlowWindow slow;
     gClickOnTitle = true;
     form().Check1.SetValue(1);
     form().Check2.SetValue(1);
     form().Check4.SetValue(1);
     SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
-    pb::seams::cacheApi.Set({});
-    std::swap(pb::gCleanser, cleanser);
 
     // Each menu came after its task had returned, at the pumping point that followed it: also
     // the one clicked while the typed-URL task waited for another program's answer.
@@ -434,8 +427,8 @@ TEST_F(Tray, AClickHeldFromBeforeAnErrorBoxOpensTheMenuOnlyAtTheNextPumpingPoint
     std::atomic<int> menus{0};
     int pumpingPoints = 0;
     std::atomic<bool> errorBoxClosed{false};
-    pb::seams::pumpingPoint.Set([&] { ++pumpingPoints; });
-    pb::seams::popupMenu.Set([&](HMENU) {
+    const auto atPumps = pb::seams::pumpingPoint.Use([&] { ++pumpingPoints; });
+    const auto counted = pb::seams::popupMenu.Use([&](HMENU) {
         ++menus;
         shown.push_back({pumpingPoints, errorBoxClosed});
         return 0u;
@@ -454,13 +447,11 @@ TEST_F(Tray, AClickHeldFromBeforeAnErrorBoxOpensTheMenuOnlyAtTheNextPumpingPoint
             CloseBox(h);
         }
     });
-    const auto recording = pb::seams::messageBox.Set({});
-    pb::seams::cacheApi.Set([&]() -> const pb::CacheApi& { return cache; });
+    const auto realBoxes = pb::seams::messageBox.Use({});
+    const auto scripted = pb::seams::cacheApi.Use([&]() -> const pb::CacheApi& { return cache; });
     form().Check1.SetValue(1);
     SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
     person.join();
-    pb::seams::cacheApi.Set({});
-    pb::seams::messageBox.Set(recording);
     Pump();
 
     // The click from before the error box opened the menu at the run's first pumping point,
@@ -490,12 +481,12 @@ TEST_F(Tray, TheFatalErrorsBoxStartsNothingAndPutsNoIconBack) {
     gMenusUnderTheErrorBox = 0;
     const pb::CacheApi cache{nullptr,      nullptr,      nullptr,     &ClicksThenEmpty,
                              &NoNextEntry, &DeleteEntry, &CloseSearch};
-    pb::seams::popupMenu.Set([](HMENU) {
+    const auto counted = pb::seams::popupMenu.Use([](HMENU) {
         ++gMenusUnderTheErrorBox;
         return 0u;
     });
     // The error's box: its loop handles whatever is queued, as a box's loop does.
-    const auto usual = pb::seams::fatalError.Set([](const std::wstring&) {
+    const auto reports = pb::seams::fatalError.Use([](const std::wstring&) {
         for (int i = 0; i < 20; ++i) {
             MSG msg;
             while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -505,13 +496,12 @@ TEST_F(Tray, TheFatalErrorsBoxStartsNothingAndPutsNoIconBack) {
             Sleep(5);
         }
     });
-    pb::seams::pumpingPoint.Set([] { throw std::runtime_error("the store failed"); });
-    pb::seams::cacheApi.Set([&]() -> const pb::CacheApi& { return cache; });
+    auto storeFails =
+        pb::seams::pumpingPoint.Use([] { throw std::runtime_error("the store failed"); });
+    const auto scripted = pb::seams::cacheApi.Use([&]() -> const pb::CacheApi& { return cache; });
     form().Check1.SetValue(1);
     SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
-    pb::seams::cacheApi.Set({});
-    pb::seams::pumpingPoint.Set({});
-    pb::seams::fatalError.Set(usual);
+    storeFails.End(); // what the window has queued meanwhile is handled as usual
     Pump();
 
     EXPECT_EQ(gMenusUnderTheErrorBox, 0);
@@ -541,12 +531,11 @@ TEST_F(Tray, AClickOnClearNowThatReachesTheCompletionBoxStartsItsRunOnlyAfterThe
             CloseBox(box);
         }
     });
-    const auto recording = pb::seams::messageBox.Set({});
+    const auto realBoxes = pb::seams::messageBox.Use({});
     SendMessageW(clearNow, BM_CLICK, 0, 0);
     for (int i = 0; i < 50 && closed < 2; ++i)
         Pump(); // the window's own loop: the held click's run
     person.join();
-    pb::seams::messageBox.Set(recording);
 
     EXPECT_EQ(mostAtOnce, 1u); // no run nested under the box
     EXPECT_EQ(closed, 2);      // and the click was not lost
