@@ -4,7 +4,7 @@
 // it for a scope (`Use`). The one other way a test takes the program's place is the history
 // cleanser's store, given to its constructor. Included by the tests and by the one file that
 // consults each point.
-#include "module/CacheApi.h"
+#include "platform/CacheApi.h"
 #include <functional>
 #include <string>
 #include <utility>

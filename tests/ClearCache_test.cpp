@@ -2,7 +2,7 @@
 #include "TestSupport.h"
 #include "history/HistoryCleanser.h"
 #include "history/VisitedStore.h"
-#include "module/CacheApi.h"
+#include "platform/CacheApi.h"
 #include "module/StoreResidue.h"
 #include "module/modMain.h"
 #include <algorithm>

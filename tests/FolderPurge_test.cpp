@@ -55,7 +55,7 @@ TEST_F(TempPurge, DeletesListedFilesOnlyAndLogsEachOne) {
 
     // The log's selection followed the lines: one step per file, then seven more.
     Pump();
-    EXPECT_EQ(form().List1.ListIndex(), 6 + 7 - 1);
+    EXPECT_EQ(SendMessageW(form().List1.hwnd(), LB_GETCURSEL, 0, 0), 6 + 7 - 1);
 }
 
 TEST_F(TempPurge, EmptyFolderLogsTheFrameAndZero) {

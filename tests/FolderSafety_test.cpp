@@ -448,7 +448,7 @@ TEST_F(TempPurge, AnErrorOnTheDeletingThreadIsReportedAndLeavesNoIcon) {
     SendMessageW(form().hwnd(), WM_COMMAND, MAKEWPARAM(form().Command1.Id(), BN_CLICKED),
                  reinterpret_cast<LPARAM>(form().Command1.hwnd()));
     EXPECT_NE(reported.find(L"bad_alloc"), std::wstring::npos) << testing::PrintToString(reported);
-    EXPECT_FALSE(pb::TrayIconShown());
+    EXPECT_FALSE(TrayIconPresent());
     EXPECT_GE(ListFolderFiles(dir_.path()).size(), kFiles - 2u);
 }
 

@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 #include "module/FolderDeleter.h"
 #include "module/RefusedFolders.h"
+#include "module/Tray.h"
 #include <algorithm>
 #include <iterator>
 #include <optional>
@@ -17,6 +18,11 @@ std::vector<ShownMessage>& Messages() {
 
 void Pump() {
     pb::PumpAfterWait(true); // a pumping point that always looks at the queue
+}
+
+bool TrayIconPresent() {
+    NOTIFYICONDATAA probe = pb::gTrayIcon;
+    return probe.cbSize && Shell_NotifyIconA(NIM_MODIFY, &probe);
 }
 
 int& ProgramEnds() {

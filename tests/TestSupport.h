@@ -18,18 +18,8 @@ struct ShownMessage {
 // blocking.
 std::vector<ShownMessage>& Messages();
 
-// `value` in `place` for the guard's life, then what was there again, as a seam's override.
-template <typename T> class [[nodiscard]] Swapped {
-  public:
-    Swapped(T& place, T value) : place_(place), before_(std::exchange(place, std::move(value))) {}
-    ~Swapped() { place_ = std::move(before_); }
-    Swapped(const Swapped&) = delete;
-    Swapped& operator=(const Swapped&) = delete;
-
-  private:
-    T& place_;
-    T before_;
-};
+// Whether the shell shows the program's icon: it answers a change to it.
+bool TrayIconPresent();
 
 // How many times the program would have ended (tests take the ending instead).
 int& ProgramEnds();

@@ -4,7 +4,8 @@
 #include "FakeHistoryStore.h"
 #include "platform/Errors.h"
 #include "forms/Twips.h"
-#include "module/CacheApi.h"
+#include "platform/CacheApi.h"
+#include "platform/Scoped.h"
 #include "module/modMain.h"
 #include "platform/Pump.h"
 #include <atomic>
@@ -55,10 +56,6 @@ class Tray : public MainWindowTest {
         menu.pick = caption;
         TrayMessage(WM_RBUTTONDOWN);
     }
-    static bool IconPresent() {
-        NOTIFYICONDATAA probe = pb::gTrayIcon;
-        return probe.cbSize && Shell_NotifyIconA(NIM_MODIFY, &probe);
-    }
     bool OnScreen() { return IsWindowVisible(form().hwnd()) != FALSE; }
     void ExpectDesignClientSize() {
         RECT rc;
@@ -76,7 +73,7 @@ class Tray : public MainWindowTest {
 TEST_F(Tray, MinimisingHidesTheWindowBehindOneIconWithTheTip) {
     ShowWindow(form().hwnd(), SW_MINIMIZE);
     EXPECT_FALSE(OnScreen());
-    EXPECT_TRUE(IconPresent());
+    EXPECT_TRUE(TrayIconPresent());
     const NOTIFYICONDATAA& icon = pb::gTrayIcon;
     EXPECT_EQ(icon.cbSize, static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE));
     EXPECT_EQ(icon.hWnd, form().Picture1->hwnd());
@@ -110,7 +107,7 @@ TEST_F(Tray, MinimisingHidesTheWindowBehindOneIconWithTheTip) {
     Pick(L"Open Purgebox");
     EXPECT_TRUE(OnScreen());
     EXPECT_FALSE(IsIconic(form().hwnd()));
-    EXPECT_FALSE(IconPresent());
+    EXPECT_FALSE(TrayIconPresent());
     ExpectDesignClientSize();
 }
 
@@ -133,18 +130,18 @@ TEST_F(Tray, OnlyARightButtonPressOpensTheMenuAtAnyDpi) {
 TEST_F(Tray, CloseButtonSendsTheWindowToTheTrayUntilOpenedAgain) {
     SendMessageW(form().Command3.hwnd(), BM_CLICK, 0, 0);
     EXPECT_FALSE(OnScreen());
-    EXPECT_TRUE(IconPresent());
+    EXPECT_TRUE(TrayIconPresent());
     EXPECT_FALSE(pb::gQuitOnUnload);
     SendMessageW(form().hwnd(), WM_CLOSE, 0, 0); // refused while in the tray
     EXPECT_FALSE(OnScreen());
-    EXPECT_TRUE(IconPresent());
+    EXPECT_TRUE(TrayIconPresent());
     EXPECT_EQ(ProgramEnds(), 0);
 
     Pick(L"Open Purgebox");
     EXPECT_TRUE(pb::gQuitOnUnload);
     SendMessageW(form().hwnd(), WM_CLOSE, 0, 0);
     EXPECT_EQ(ProgramEnds(), 1);
-    EXPECT_FALSE(IconPresent());
+    EXPECT_FALSE(TrayIconPresent());
 }
 
 TEST_F(Tray, ExitAndCleanFromTheMenu) {
@@ -159,7 +156,7 @@ TEST_F(Tray, ExitAndCleanFromTheMenu) {
 
     Pick(L"Exit Purgebox");
     EXPECT_EQ(ProgramEnds(), 1);
-    EXPECT_FALSE(IconPresent());
+    EXPECT_FALSE(TrayIconPresent());
 }
 
 TEST_F(Tray, EndOfSessionEndsTheProgramEvenFromTheTray) {
@@ -167,19 +164,19 @@ TEST_F(Tray, EndOfSessionEndsTheProgramEvenFromTheTray) {
     EXPECT_TRUE(SendMessageW(form().hwnd(), WM_QUERYENDSESSION, 0, 0));
     SendMessageW(form().hwnd(), WM_ENDSESSION, TRUE, 0);
     EXPECT_EQ(ProgramEnds(), 1);
-    EXPECT_FALSE(IconPresent());
+    EXPECT_FALSE(TrayIconPresent());
 }
 
 TEST_F(Tray, ARestartedTaskbarGetsTheIconBack) {
     SendMessageW(form().Command3.hwnd(), BM_CLICK, 0, 0);
     NOTIFYICONDATAA lost = pb::gTrayIcon;
     Shell_NotifyIconA(NIM_DELETE, &lost); // the shell went away with it
-    ASSERT_FALSE(IconPresent());
+    ASSERT_FALSE(TrayIconPresent());
     SendMessageW(form().hwnd(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
-    EXPECT_TRUE(IconPresent());
+    EXPECT_TRUE(TrayIconPresent());
     Pick(L"Open Purgebox");
     SendMessageW(form().hwnd(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
-    EXPECT_FALSE(IconPresent()); // on screen: no icon
+    EXPECT_FALSE(TrayIconPresent()); // on screen: no icon
 }
 
 TEST_F(Tray, WithoutAShellTheWindowWaitsOnTheTaskbarUntilANewShellTakesTheIcon) {
@@ -203,10 +200,10 @@ TEST_F(Tray, WithoutAShellTheWindowWaitsOnTheTaskbarUntilANewShellTakesTheIcon) 
         if (c.broughtBack)
             ShowWindow(main, SW_RESTORE);
         refused.End(); // a shell has started
-        ASSERT_FALSE(IconPresent());
+        ASSERT_FALSE(TrayIconPresent());
 
         SendMessageW(main, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
-        EXPECT_EQ(IconPresent(), !c.broughtBack);
+        EXPECT_EQ(TrayIconPresent(), !c.broughtBack);
         EXPECT_EQ(OnScreen(), c.broughtBack);
         Pick(L"Open Purgebox");
         ASSERT_TRUE(OnScreen() && !IsIconic(main));
@@ -216,7 +213,7 @@ TEST_F(Tray, WithoutAShellTheWindowWaitsOnTheTaskbarUntilANewShellTakesTheIcon) 
 TEST_F(Tray, TheWindowsEndTakesTheIconAndTheHistorysObjectsWithIt) {
     // As when the loop ends on a WM_QUIT from outside: the window goes, COM still runs.
     SendMessageW(form().Command3.hwnd(), BM_CLICK, 0, 0);
-    ASSERT_TRUE(IconPresent());
+    ASSERT_TRUE(TrayIconPresent());
     ASSERT_TRUE(pb::gCleanser);
     NOTIFYICONDATAA icon = pb::gTrayIcon;
     form_.reset();
@@ -236,14 +233,14 @@ TEST_F(Tray, TheWindowKeepsItsDesignedClientArea) {
 
 TEST_F(Tray, AnErrorThatEndsTheProgramFromTheTrayLeavesNoIcon) {
     SendMessageW(form().Command3.hwnd(), BM_CLICK, 0, 0);
-    ASSERT_TRUE(IconPresent());
+    ASSERT_TRUE(TrayIconPresent());
     static std::wstring reported;
     const auto reports = pb::seams::fatalError.Use([](const std::wstring& m) { reported = m; });
     const auto atPumps =
         pb::seams::pumpingPoint.Use([] { throw std::runtime_error("the store failed"); });
     Pick(L"Clean Now!");
     EXPECT_EQ(reported, L"the store failed");
-    EXPECT_FALSE(IconPresent());
+    EXPECT_FALSE(TrayIconPresent());
 }
 
 namespace {
@@ -345,9 +342,10 @@ TEST_F(Tray, ARightClickDuringATaskOpensTheMenuOnlyAtTheRunsNextPumpingPoint) {
     FakeState history;
     history.records = {{L"http://visited.example/", L"Visited"}};
     history.onClear = &ShellRightClick;
-    const Swapped fake(pb::gCleanser, std::make_unique<pb::HistoryCleanser>(
-                                          pb::Adopt<IUrlHistoryStg2>(new FakeStore(history)),
-                                          std::function<void()>()));
+    const pb::ScopedValue fake(
+        pb::gCleanser,
+        std::make_unique<pb::HistoryCleanser>(pb::Adopt<IUrlHistoryStg2>(new FakeStore(history)),
+                                              std::function<void()>()));
     ASSERT_EQ(pb::gCleanser->Count(), 1);
 
     std::vector<Shown> shown;
@@ -506,7 +504,7 @@ TEST_F(Tray, TheFatalErrorsBoxStartsNothingAndPutsNoIconBack) {
 
     EXPECT_EQ(gMenusUnderTheErrorBox, 0);
     EXPECT_TRUE(OnScreen()); // "&Close" did not run
-    EXPECT_FALSE(IconPresent());
+    EXPECT_FALSE(TrayIconPresent());
     EXPECT_TRUE(pb::gQuitOnUnload);
 }
 

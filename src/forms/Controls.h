@@ -20,7 +20,6 @@ class ListBox : public WindowRef {
     void AddItem(const std::wstring& text) const;
     void Clear() const { SendMessageW(hwnd_, LB_RESETCONTENT, 0, 0); }
     std::wstring Item(int index) const;
-    int ListIndex() const { return static_cast<int>(SendMessageW(hwnd_, LB_GETCURSEL, 0, 0)); }
 };
 
 // A text box's own menu, the one standard control menu, waits like the form's for a task's

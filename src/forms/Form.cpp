@@ -166,7 +166,7 @@ void Form::PaintBackdrop(HDC dc, const RECT& rcInForm, const Graphic* above) {
     }
 }
 
-bool Form::StartsSomething(UINT msg, WPARAM) const {
+bool Form::StartsSomething(UINT msg, WPARAM, LPARAM) const {
     switch (msg) {
     case WM_COMMAND:
     case WM_SYSCOMMAND: // the system menu, moving and sizing loops

@@ -34,7 +34,7 @@ class Form : public Window, public Backdrop {
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
     // Clicks and picks, closing, the system menu, a control's own menu. Asking and painting are
     // not among them.
-    bool StartsSomething(UINT msg, WPARAM wp) const override;
+    bool StartsSomething(UINT msg, WPARAM wp, LPARAM lp) const override;
     HICON SmallIcon() const { return smallIcon_.get(); }
     // The push button that Enter presses while the focus is on no other push button, as in a
     // dialog (0: none, and Enter then presses only a focused button).

@@ -47,8 +47,9 @@ void Graphic::DrawPicture(HDC dc, const RECT& rc) const {
     } else if (picture_.bitmap) {
         BITMAP bm{};
         GetObjectW(picture_.bitmap, sizeof bm, &bm);
-        HDC mem = CreateCompatibleDC(dc);
-        HGDIOBJ old = SelectObject(mem, picture_.bitmap);
+        const UniqueDC memory(CreateCompatibleDC(dc));
+        const HDC mem = memory.get();
+        const HGDIOBJ old = SelectObject(mem, picture_.bitmap);
         const int width = rc.right - rc.left, height = rc.bottom - rc.top;
         if (width == bm.bmWidth && height == bm.bmHeight) {
             // At the size it was drawn for (96 dots per inch): half-toning costs Wine a pass
@@ -60,7 +61,6 @@ void Graphic::DrawPicture(HDC dc, const RECT& rc) const {
                        SRCCOPY);
         }
         SelectObject(mem, old);
-        DeleteDC(mem);
     }
 }
 
@@ -151,6 +151,9 @@ LRESULT Graphic::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         EndPaint(hwnd_, &ps);
         return 0;
     }
+    case WM_PRINTCLIENT: // as shown: for magnifiers, window animation and the like
+        Paint(reinterpret_cast<HDC>(wp));
+        return 0;
     case WM_GETFONT:
         return reinterpret_cast<LRESULT>(font_);
     case WM_GETTEXT:

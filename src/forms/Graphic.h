@@ -46,7 +46,6 @@ class Graphic : public Window {
     Kind kind() const { return kind_; }
     const Picture& picture() const { return picture_; }
     void SetPicture(const Picture& p);
-    COLORREF TextColor() const { return textColor_; }
     void SetTextColor(COLORREF c);
     void SetFillColor(COLORREF c) { fillColor_ = c; }
     void SetCentered(bool centered) { centered_ = centered; }

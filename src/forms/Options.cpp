@@ -1,6 +1,6 @@
 #include "forms/Options.h"
 #include "forms/Captions.h"
-#include "module/modMain.h"
+#include "module/Tasks.h"
 #include <algorithm>
 
 namespace pb {

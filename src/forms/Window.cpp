@@ -55,14 +55,14 @@ LRESULT Window::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(hwnd_, msg, wp, lp);
 }
 
-bool Window::StartsSomething(UINT, WPARAM) const {
+bool Window::StartsSomething(UINT, WPARAM, LPARAM) const {
     return false;
 }
 
 bool HeldUntilPumpingPoint(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     const HWND top = GetAncestor(hwnd, GA_ROOT);
     const auto* form = reinterpret_cast<const Window*>(GetWindowLongPtrW(top, GWLP_USERDATA));
-    return form && form->StartsSomething(msg, wp) && HoldForPumpingPoint(hwnd, msg, wp, lp);
+    return form && form->StartsSomething(msg, wp, lp) && HoldForPumpingPoint(hwnd, msg, wp, lp);
 }
 
 LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

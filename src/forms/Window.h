@@ -40,7 +40,7 @@ class Window : public WindowRef {
     // What opens a menu or a box, starts a run or ends the program, sent to this window or to
     // one of its controls: such a message waits for a task's next pumping point. Asked of the
     // top-level window, before any handler, by the one procedure and the text box's.
-    virtual bool StartsSomething(UINT msg, WPARAM wp) const;
+    virtual bool StartsSomething(UINT msg, WPARAM wp, LPARAM lp) const;
 
     friend bool HeldUntilPumpingPoint(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 

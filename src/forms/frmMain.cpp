@@ -5,7 +5,10 @@
 #include "forms/Options.h"
 #include "forms/frmAbout.h"
 #include "module/Site.h"
-#include "module/modMain.h"
+#include "module/Explorer.h"
+#include "module/Log.h"
+#include "module/Tasks.h"
+#include "module/Tray.h"
 #include "platform/Errors.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
@@ -208,14 +211,26 @@ void FrmMain::Image9_MouseMove() {
     Form_MouseMove();
 }
 
-void FrmMain::Picture1_MouseMove(LPARAM trayMessage) {
+FrmMain::TrayAnswer FrmMain::TrayAnswerTo(LPARAM trayMessage) {
     // The icon's own mouse message comes in the low word: read it as such, at any DPI.
     const UINT mouse = LOWORD(trayMessage);
-    if (MessageBoxUp()) { // as a taskbar button does for a window with a modal box
-        if (mouse == WM_LBUTTONDOWN || mouse == WM_RBUTTONDOWN || mouse == WM_LBUTTONDBLCLK)
-            BringMessageBoxToFront();
-    } else if (mouse == WM_RBUTTONDOWN) {
+    if (MessageBoxUp()) // as a taskbar button does for a window with a modal box
+        return mouse == WM_LBUTTONDOWN || mouse == WM_RBUTTONDOWN || mouse == WM_LBUTTONDBLCLK
+                   ? TrayAnswer::BoxToFront
+                   : TrayAnswer::Nothing;
+    return mouse == WM_RBUTTONDOWN ? TrayAnswer::Menu : TrayAnswer::Nothing;
+}
+
+void FrmMain::Picture1_MouseMove(LPARAM trayMessage) {
+    switch (TrayAnswerTo(trayMessage)) {
+    case TrayAnswer::BoxToFront:
+        BringMessageBoxToFront();
+        break;
+    case TrayAnswer::Menu:
         ShowTrayMenu();
+        break;
+    case TrayAnswer::Nothing:
+        break;
     }
 }
 
@@ -319,12 +334,11 @@ void FrmMain::OnChildMouseMove(int id, LPARAM lp) {
         Label1_MouseMove(id - idLabel1);
 }
 
-bool FrmMain::StartsSomething(UINT msg, WPARAM wp) const {
-    // The tray icon's callback too: it opens the menu, but while a box is up it only brings
-    // the box to the front.
+bool FrmMain::StartsSomething(UINT msg, WPARAM wp, LPARAM lp) const {
+    // The tray icon's menu too; a box brought to the front starts nothing.
     if (msg == kMsgChildMouseMove && static_cast<int>(wp) == idPicture1)
-        return !MessageBoxUp();
-    return Form::StartsSomething(msg, wp);
+        return TrayAnswerTo(lp) == TrayAnswer::Menu;
+    return Form::StartsSomething(msg, wp, lp);
 }
 
 LRESULT FrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {

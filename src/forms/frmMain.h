@@ -57,7 +57,10 @@ class FrmMain : public Form {
 
   private:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
-    bool StartsSomething(UINT msg, WPARAM wp) const override;
+    bool StartsSomething(UINT msg, WPARAM wp, LPARAM lp) const override;
+    // What the tray icon's mouse message does now, for the gate and the handler alike.
+    enum class TrayAnswer { Nothing, BoxToFront, Menu };
+    static TrayAnswer TrayAnswerTo(LPARAM trayMessage);
     void CreateControls();
     void OnCommand(int id, int code);
     void OnChildMouseMove(int id, LPARAM lp);

@@ -1,4 +1,6 @@
-#include "module/modMain.h"
+#include "module/BrowserWindows.h"
+#include "module/Log.h"
+#include "module/Tasks.h"
 #include "history/HistoryCleanser.h"
 #include "module/StoreResidue.h"
 #include "platform/Waits.h"
@@ -7,6 +9,8 @@
 #include <vector>
 
 namespace pb {
+
+std::unique_ptr<HistoryCleanser> gCleanser;
 
 void CleanHistory() {
     CloseBrowserWindows();

@@ -1,4 +1,6 @@
-#include "module/modMain.h"
+#include "module/BrowserWindows.h"
+#include "module/Log.h"
+#include "module/Tasks.h"
 #include "platform/Waits.h"
 #include <windows.h>
 

@@ -1,5 +1,4 @@
 #include "module/BrowserWindows.h"
-#include "module/modMain.h"
 #include "platform/Text.h"
 #include <algorithm>
 #include <iterator>

@@ -1,20 +1,10 @@
 #include "module/Site.h"
-#include "module/modMain.h"
+#include "module/Explorer.h"
+#include "module/Paths.h"
 #include "platform/MessageBox.h"
 #include "platform/StartProgram.h"
 
 namespace pb {
-
-std::wstring GetWindowsDir() {
-    std::wstring buffer(MAX_PATH, L'\0');
-    UINT n = GetWindowsDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
-    if (n >= buffer.size()) { // longer than expected: ask again with the room it needs
-        buffer.assign(n + 1, L'\0');
-        n = GetWindowsDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
-    }
-    buffer.resize(n < buffer.size() ? n : 0);
-    return buffer;
-}
 
 std::wstring SiteAddress(const wchar_t* path) {
     return std::wstring(kMakerSite) + path;

@@ -1,4 +1,5 @@
 #include "module/FolderDeleter.h"
+#include "platform/Scoped.h"
 #include "Seams.h"
 #include "platform/Handles.h"
 #include "platform/Waits.h"
@@ -76,16 +77,7 @@ Outcome DeleteEntry(const HeldFolder& folder, const FolderEntry& entry, const De
 }
 
 // Counts a thread in for a scope, whichever way it leaves.
-class CountedIn {
-  public:
-    explicit CountedIn(std::atomic<size_t>& count) : count_(count) { ++count_; }
-    ~CountedIn() { --count_; }
-    CountedIn(const CountedIn&) = delete;
-    CountedIn& operator=(const CountedIn&) = delete;
-
-  private:
-    std::atomic<size_t>& count_;
-};
+using CountedIn = ScopedCount<std::atomic<size_t>>;
 
 // Deletes the listed files in list order, each only once the log holds its line, on threads
 // of their own: under Wine most calls are a round trip to the server, and side by side with the

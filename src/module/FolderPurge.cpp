@@ -3,7 +3,9 @@
 #include "forms/frmMain.h"
 #include "module/RefusedFolders.h"
 #include "module/StoreResidue.h"
-#include "module/modMain.h"
+#include "module/Log.h"
+#include "module/Paths.h"
+#include "module/Tasks.h"
 #include "platform/FileLocation.h"
 #include "platform/Handles.h"
 #include "platform/Pump.h"
@@ -48,43 +50,6 @@ class LogSelection {
 };
 
 } // namespace
-
-std::wstring StripNull(std::wstring text) {
-    const size_t nul = text.find(L'\0');
-    if (nul != std::wstring::npos)
-        text.resize(nul);
-    return text;
-}
-
-std::wstring GetTempDir() {
-    std::wstring buffer(MAX_PATH + 1, L' ');
-    DWORD n = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
-    if (n > buffer.size()) { // a long temp path: ask again with the room it needs
-        buffer.assign(n + 1, L' ');
-        n = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
-    }
-    if (n == 0 || n > buffer.size())
-        return L"?";
-    buffer.resize(n);
-    while (!buffer.empty() && buffer.back() == L' ')
-        buffer.pop_back();
-    buffer = StripNull(buffer);
-    if (!buffer.empty() && buffer.back() == L'\\')
-        buffer.pop_back();
-    return buffer;
-}
-
-std::wstring GetSpecialFolder(int csidl) {
-    LPITEMIDLIST pidl = nullptr;
-    if (SHGetSpecialFolderLocation(nullptr, csidl, &pidl) != S_OK)
-        return {};
-    UniqueTaskMem owner(pidl);
-    std::wstring buffer(32768, L'\0');
-    if (!SHGetPathFromIDListEx(pidl, buffer.data(), static_cast<DWORD>(buffer.size()),
-                               GPFIDL_DEFAULT))
-        return {};
-    return StripNull(buffer);
-}
 
 void PurgeFolder(const std::wstring& folder, const std::wstring& shown, const PurgeTexts& texts) {
     AddLog(texts.found);

@@ -4,10 +4,6 @@
 
 namespace pb {
 
-std::wstring GetTempDir();
-std::wstring StripNull(std::wstring text);
-std::wstring GetSpecialFolder(int csidl);
-
 // Logs and deletes the files of one folder; the two tasks differ only in these
 // texts and in how the log names the folder.
 struct PurgeTexts {

@@ -1,12 +1,8 @@
 #include "forms/frmMain.h"
-#include "history/HistoryCleanser.h"
-#include "module/modMain.h"
+#include "module/Log.h"
 #include "forms/FrameDrawing.h"
 
 namespace pb {
-
-bool gQuitOnUnload = false;
-std::unique_ptr<HistoryCleanser> gCleanser;
 
 void AddLog(const std::wstring& text) {
     FrmMain& form = MainForm();

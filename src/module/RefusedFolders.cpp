@@ -1,5 +1,6 @@
 #include "module/RefusedFolders.h"
-#include "module/modMain.h"
+#include "module/Paths.h"
+#include "platform/SystemString.h"
 #include "platform/Text.h"
 #include <shlobj.h>
 #include <knownfolders.h>
@@ -16,10 +17,9 @@ struct Protected {
 };
 
 std::wstring Environment(const wchar_t* name) {
-    std::wstring value(32768, L'\0');
-    const DWORD n = GetEnvironmentVariableW(name, value.data(), 32768);
-    value.resize(n < value.size() ? n : 0);
-    return value;
+    return SystemString([name](wchar_t* buffer, DWORD size) {
+        return GetEnvironmentVariableW(name, buffer, size);
+    });
 }
 
 // Wine tells every process the user's Unix home, "\??\Z:\home\user"; Windows has none.

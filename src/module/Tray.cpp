@@ -1,6 +1,7 @@
 #include "forms/frmMain.h"
 #include "Seams.h"
-#include "module/modMain.h"
+#include "module/Tasks.h"
+#include "module/Tray.h"
 #include "history/HistoryCleanser.h"
 #include "platform/MessageBox.h"
 #include "platform/HeldMessages.h"
@@ -14,6 +15,7 @@ namespace pb {
 static_assert(offsetof(NOTIFYICONDATAA, szTip) + 64 == 88, "the first NOTIFYICONDATA layout");
 #endif
 
+bool gQuitOnUnload = false;
 NOTIFYICONDATAA gTrayIcon{};
 
 namespace {
@@ -77,10 +79,6 @@ void RestoreTrayIcon() {
         ShowIcon(); // the box would go with the window; a click on the icon brings it back
     else if (!IsWindowVisible(window) || IsIconic(window))
         HideBehindIcon(window);
-}
-
-bool TrayIconShown() {
-    return gIconWanted;
 }
 
 void EndProgram() {

@@ -1,4 +1,5 @@
 #include "platform/FileLocation.h"
+#include "platform/SystemString.h"
 #include "platform/Text.h"
 #include <winternl.h>
 #include <cstdint>
@@ -40,16 +41,9 @@ NTSTATUS OpenRelative(HANDLE folder, const std::wstring& name, ACCESS_MASK acces
 // The final path of an open file or folder without a trailing backslash; empty where the
 // system cannot say.
 std::wstring FinalPathOf(HANDLE h) {
-    std::wstring path(MAX_PATH, L'\0');
-    DWORD n = GetFinalPathNameByHandleW(h, path.data(), static_cast<DWORD>(path.size()), 0);
-    if (n >= path.size()) {
-        path.assign(n, L'\0');
-        n = GetFinalPathNameByHandleW(h, path.data(), static_cast<DWORD>(path.size()), 0);
-    }
-    if (n == 0 || n >= path.size())
-        return {};
-    path.resize(n);
-    if (path.back() == L'\\')
+    std::wstring path = SystemString(
+        [h](wchar_t* buffer, DWORD size) { return GetFinalPathNameByHandleW(h, buffer, size, 0); });
+    if (!path.empty() && path.back() == L'\\')
         path.pop_back();
     return path;
 }

@@ -60,6 +60,7 @@ using UniqueFile = UniqueHandle<HANDLE, FileTraits>; // from CreateFile
 using UniqueFont = UniqueHandle<HFONT, GdiObjTraits<HFONT>>;
 using UniqueBitmap = UniqueHandle<HBITMAP, GdiObjTraits<HBITMAP>>;
 using UniqueBrush = UniqueHandle<HBRUSH, GdiObjTraits<HBRUSH>>;
+using UniqueDC = UniqueHandle<HDC, NullTraits<HDC, DeleteDC>>; // from CreateCompatibleDC
 using UniqueIcon = UniqueHandle<HICON, NullTraits<HICON, DestroyIcon>>;
 using UniqueMenu = UniqueHandle<HMENU, NullTraits<HMENU, DestroyMenu>>;
 using UniqueWindow = UniqueHandle<HWND, NullTraits<HWND, DestroyWindow>>;

@@ -86,28 +86,20 @@ void HandleDueMessages() {
     }
 }
 
-TaskInProgress::TaskInProgress() {
-    ++TheHold().holding;
-}
+TaskInProgress::TaskInProgress() : holding_(TheHold().holding) {}
 TaskInProgress::~TaskInProgress() {
     // Marks taken meanwhile (in a box's loop) found the hold on; the window's own loop may be
     // waiting for posted messages only, so it is woken to replay them.
-    Hold& hold = TheHold();
-    if (--hold.holding == 0 && !hold.messages.empty() && hold.messages.front().due)
+    const Hold& hold = TheHold();
+    if (hold.holding == 1 && !hold.messages.empty() && hold.messages.front().due)
         PostMessageW(PlaceKeeper(), kMsgHeldDue, 0, 0);
 }
 
-EndingAfterError::EndingAfterError() : saved_(std::exchange(TheHold().ending, true)) {}
-EndingAfterError::~EndingAfterError() {
-    TheHold().ending = saved_;
-}
+EndingAfterError::EndingAfterError() : ending_(TheHold().ending, true) {}
 bool ProgramEnding() {
     return TheHold().ending;
 }
 
-PumpingPoint::PumpingPoint() : saved_(std::exchange(TheHold().holding, 0)) {}
-PumpingPoint::~PumpingPoint() {
-    TheHold().holding = saved_;
-}
+PumpingPoint::PumpingPoint() : holding_(TheHold().holding, 0) {}
 
 } // namespace pb

@@ -11,6 +11,7 @@
 // the next pumping point the pump hands the mark to the place keeper, which marks that message
 // and every one held before it as due, and replays the due ones, in the order they came, by
 // sending each to the window it came to, where the gate now lets it through.
+#include "platform/Scoped.h"
 #include <cstdint>
 
 namespace pb {
@@ -31,6 +32,9 @@ class TaskInProgress {
     ~TaskInProgress();
     TaskInProgress(const TaskInProgress&) = delete;
     TaskInProgress& operator=(const TaskInProgress&) = delete;
+
+  private:
+    ScopedCount<int> holding_;
 };
 
 // For the life of this object the window's thread is at a pumping point: what it handles runs
@@ -38,12 +42,9 @@ class TaskInProgress {
 class PumpingPoint {
   public:
     PumpingPoint();
-    ~PumpingPoint();
-    PumpingPoint(const PumpingPoint&) = delete;
-    PumpingPoint& operator=(const PumpingPoint&) = delete;
 
   private:
-    int saved_;
+    ScopedValue<int> holding_;
 };
 
 // At a pumping point: handles the held messages whose place in the queue has come, in the
@@ -55,12 +56,9 @@ void HandleDueMessages();
 class EndingAfterError {
   public:
     EndingAfterError();
-    ~EndingAfterError();
-    EndingAfterError(const EndingAfterError&) = delete;
-    EndingAfterError& operator=(const EndingAfterError&) = delete;
 
   private:
-    bool saved_;
+    ScopedValue<bool> ending_;
 };
 bool ProgramEnding();
 

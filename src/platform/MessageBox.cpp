@@ -10,15 +10,9 @@ namespace {
 HWND gOwner = nullptr;
 int gBoxesUp = 0;
 
-class BoxUp {
-  public:
-    BoxUp() { ++gBoxesUp; }
-    ~BoxUp() { --gBoxesUp; }
-    BoxUp(const BoxUp&) = delete;
-    BoxUp& operator=(const BoxUp&) = delete;
-
-  private:
-    const TaskInProgress hold_; // the box's own loop is no pumping point
+struct BoxUp {
+    const ScopedCount<int> up{gBoxesUp};
+    const TaskInProgress hold; // the box's own loop is no pumping point
 };
 
 BOOL CALLBACK FindBox(HWND w, LPARAM found) {

@@ -4,8 +4,8 @@
 
 namespace pb {
 
-// Every WinInet cache call the Temporary Internet Files task makes goes through
-// this table. The group functions may be missing (null).
+// The WinInet cache calls, as a table that a test can script: the Temporary Internet Files
+// task makes every such call through one. The group functions may be missing (null).
 struct CacheApi {
     HANDLE(WINAPI* FindFirstUrlCacheGroup)
     (DWORD, DWORD, LPVOID, DWORD, GROUPID*, LPVOID);
