@@ -2,10 +2,12 @@
 #include "FakeHistoryStore.h"
 #include "history/HistoryCleanser.h"
 #include "history/VisitedStore.h"
+#include "Seams.h"
 #include "module/modMain.h"
 #include "platform/CacheEntryBuffer.h"
 #include "platform/Errors.h"
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <thread>
 #include <urlhist.h>
@@ -145,11 +147,61 @@ TEST_F(FakeHistory, FailuresLeaveTheListAsDocumented) {
     EXPECT_EQ(ErrorOf([&] { Make(); }), E_FAIL); // creation fails with the store
 }
 
-TEST_F(FakeHistory, AnErrorOnTheReadingThreadIsRaisedToWhoeverUsesTheList) {
-    state.throwInNext = true;
-    HistoryCleanser h(pb::Adopt<IUrlHistoryStg2>(new FakeStore(state)), {});
-    EXPECT_THROW(h.Count(), std::bad_alloc);
-    EXPECT_EQ(h.Count(), 0); // raised once; the list stays empty
+TEST_F(FakeHistory, TheFirstReadingRunsOffTheCallersThreadAndIsTakenInByWhoeverUsesTheList) {
+    using Cleanser = std::unique_ptr<HistoryCleanser>;
+    using WhenRead = std::function<void()>;
+    const auto store = [&] { return pb::Adopt<IUrlHistoryStg2>(new FakeStore(state)); };
+    const std::pair<const char*, std::function<Cleanser(WhenRead)>> kinds[] = {
+        {"a free-threaded store",
+         [&](WhenRead whenRead) { return std::make_unique<HistoryCleanser>(store(), whenRead); }},
+        {"a store kept to its apartment",
+         [&](WhenRead whenRead) {
+             return std::make_unique<HistoryCleanser>(
+                 HistoryCleanser::ApartmentStore{store, std::move(whenRead)});
+         }},
+    };
+    const auto slow = [&](const std::function<Cleanser(WhenRead)>& make) {
+        // Its records come only once the creation has returned.
+        const pb::UniqueKernelHandle go(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        const pb::UniqueKernelHandle read(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        ASSERT_TRUE(go && read);
+        std::atomic<DWORD> readOn = 0;
+        std::atomic<bool> keptWaiting = false;
+        state.onNext = [&] {
+            readOn = GetCurrentThreadId();
+            keptWaiting = keptWaiting || WaitForSingleObject(go.get(), 60000) != WAIT_OBJECT_0;
+        };
+        std::atomic<int> told = 0;
+        const Cleanser h = make([&] {
+            ++told;
+            SetEvent(read.get());
+        });
+        EXPECT_EQ(WaitForSingleObject(read.get(), 0), WAIT_TIMEOUT);
+        SetEvent(go.get());
+        EXPECT_EQ(UrlsOf(*h), (Urls{L"http://a.example/", L"http://b.example/",
+                                    L"http://a.example/two", L"ftp://c.example/"}));
+        EXPECT_FALSE(keptWaiting) << "the creation waited for the reading";
+        EXPECT_NE(readOn, GetCurrentThreadId());
+        ASSERT_EQ(WaitForSingleObject(read.get(), 60000), WAIT_OBJECT_0);
+        EXPECT_EQ(told, 1);
+    };
+    const auto failing = [&](const std::function<Cleanser(WhenRead)>& make) {
+        state.throwInNext = true;
+        const Cleanser h = make({});
+        EXPECT_THROW(h->Count(), std::bad_alloc);
+        EXPECT_EQ(h->Count(), 0); // raised once; the list stays empty
+    };
+    const std::pair<const char*, std::function<void(const std::function<Cleanser(WhenRead)>&)>>
+        readings[] = {{"a slow store: read in full after the creation", slow},
+                      {"an error while reading: raised to whoever uses the list", failing}};
+    for (const auto& [kind, make] : kinds) {
+        for (const auto& [what, check] : readings) {
+            SCOPED_TRACE(std::string(kind) + ", " + what);
+            const FakeState fresh = state;
+            check(make);
+            state = fresh;
+        }
+    }
 }
 
 TEST_F(FakeHistory, DatesAreLocalAutomationDatesOrZero) {
@@ -346,7 +398,8 @@ TEST_F(FakeHistory, AStoreThatKeepsToItsThreadLivesInAnApartmentOfItsOwnWhileThe
     const pb::UniqueWindow caller(CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
                                                 nullptr, GetModuleHandleW(nullptr), nullptr));
     ASSERT_TRUE(caller);
-    DWORD madeOn = 0, clearedOn = 0;
+    DWORD madeOn = 0, clearedOn = 0, readOn = 0;
+    state.onNext = [&] { readOn = GetCurrentThreadId(); };
     bool singleThreaded = false, answered = false;
     state.onClear = [&] {
         clearedOn = GetCurrentThreadId();
@@ -358,14 +411,16 @@ TEST_F(FakeHistory, AStoreThatKeepsToItsThreadLivesInAnApartmentOfItsOwnWhileThe
         other.join();
     };
     {
-        HistoryCleanser h(HistoryCleanser::ApartmentStore{[&] {
-            madeOn = GetCurrentThreadId();
-            APTTYPE type{};
-            APTTYPEQUALIFIER qualifier{};
-            singleThreaded = SUCCEEDED(CoGetApartmentType(&type, &qualifier)) &&
-                             (type == APTTYPE_STA || type == APTTYPE_MAINSTA);
-            return pb::Adopt<IUrlHistoryStg2>(new FakeStore(state));
-        }});
+        HistoryCleanser h(HistoryCleanser::ApartmentStore{
+            [&] {
+                madeOn = GetCurrentThreadId();
+                APTTYPE type{};
+                APTTYPEQUALIFIER qualifier{};
+                singleThreaded = SUCCEEDED(CoGetApartmentType(&type, &qualifier)) &&
+                                 (type == APTTYPE_STA || type == APTTYPE_MAINSTA);
+                return pb::Adopt<IUrlHistoryStg2>(new FakeStore(state));
+            },
+            {}});
         EXPECT_EQ(h.Count(), 4);
         h.AddURL(L"http://d.example/", L"D", 0);
         h.Clear();
@@ -373,6 +428,7 @@ TEST_F(FakeHistory, AStoreThatKeepsToItsThreadLivesInAnApartmentOfItsOwnWhileThe
     }
     EXPECT_NE(madeOn, GetCurrentThreadId());
     EXPECT_TRUE(singleThreaded);
+    EXPECT_EQ(readOn, madeOn);
     EXPECT_EQ(clearedOn, madeOn);
     EXPECT_EQ(state.releasedOn, madeOn);
     EXPECT_TRUE(answered);
