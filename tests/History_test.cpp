@@ -377,6 +377,41 @@ TEST(OwnHistoryStore, KeepsTheEnumeratorsContract) {
                  CoTaskMemFree(s.pwcsTitle);
              }
          }},
+        {"a batch cut short by a record too large to read fails; what it read comes next",
+         [&] {
+             // Records whose keys, unlike AddUrl's, hold no user name: their place in the
+             // search, before or after the large one, is the same on every machine.
+             std::vector<std::string> keys;
+             for (const char* page : {"c", "d", "e", "f", "g", "h"})
+                 keys.push_back(std::string("Visited: someone@http://contract.example/") + page);
+             for (const std::string& key : keys)
+                 ASSERT_TRUE(SeedVisited(key));
+             struct SmallerLimit { // the large record cannot be read for real
+                 SmallerLimit() {
+                     pb::seams::historyRecordLimit.Set(
+                         [] { return pb::CacheEntryBuffer::kMaxSize; });
+                 }
+                 ~SmallerLimit() { pb::seams::historyRecordLimit.Set({}); }
+             } limit;
+             const HRESULT tooLarge = HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+             std::vector<std::wstring> before;
+             const auto one = open(0);
+             Fetched f;
+             while ((f = NextOf(one.Get(), 1)).hr == S_OK)
+                 before.push_back(f.urls.at(0));
+             EXPECT_EQ(f.hr, tooLarge);
+             ASSERT_FALSE(before.empty()) << "premise: a record comes before the large one";
+             const auto batch = open(0);
+             f = NextOf(batch.Get(), 20);
+             EXPECT_EQ(f.hr, tooLarge);
+             EXPECT_EQ(f.count, 0u);
+             f = NextOf(batch.Get(), static_cast<ULONG>(before.size()));
+             EXPECT_EQ(f.hr, S_OK);
+             EXPECT_EQ(f.urls, before);
+             EXPECT_EQ(NextOf(batch.Get(), 1).hr, tooLarge);
+             for (const std::string& key : keys)
+                 EXPECT_TRUE(DeleteUrlCacheEntryA(key.c_str()));
+         }},
         {"DeleteUrl matches as the filter does, and says when nothing matched",
          [&] {
              EXPECT_EQ(store->DeleteUrl(L"HTTP://CONTRACT.EXAMPLE/A", 0), S_OK);
