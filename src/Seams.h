@@ -74,6 +74,8 @@ inline Seam<DWORD(const std::wstring& commandLine, int showState)> startProgram;
 inline Seam<void(DeletionStep step, const std::wstring& name)> deletion;
 // The WinInet cache calls of the Temporary Internet Files task: a test scripts failures.
 inline Seam<const CacheApi&()> cacheApi;
+// The largest record the program's own history store reads: a test makes a real one too large.
+inline Seam<DWORD()> historyRecordLimit;
 // The face the design names, and the stand-ins tried when it is missing.
 inline Seam<const wchar_t*()> designFace;
 inline Seam<std::vector<const wchar_t*>()> standInFaces;

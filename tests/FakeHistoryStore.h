@@ -36,6 +36,7 @@ struct FakeState {
     std::vector<std::pair<bool, std::wstring>> filters; // (given, prefix)
     DWORD lastFilterFlags = 0;
     std::function<void()> onClear; // called as the clear begins, on the thread that clears
+    std::function<void()> onNext;  // called as each Next begins, on the thread that reads
     DWORD releasedOn = 0;          // the thread that released the store
 };
 
@@ -50,6 +51,8 @@ class FakeEnum final : public TestObject<IEnumSTATURL> {
     explicit FakeEnum(FakeState& s) : s_(s) {}
     HRESULT STDMETHODCALLTYPE Next(ULONG, LPSTATURL out, ULONG* fetched) override {
         *fetched = 0;
+        if (s_.onNext)
+            s_.onNext();
         if (s_.throwInNext)
             throw std::bad_alloc();
         while (pos_ < s_.records.size() && s_.records[pos_].url.rfind(prefix_, 0) != 0)

@@ -6,6 +6,7 @@
 #include "platform/CacheEntryBuffer.h"
 #include "platform/Errors.h"
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <thread>
 #include <urlhist.h>
@@ -145,11 +146,61 @@ TEST_F(FakeHistory, FailuresLeaveTheListAsDocumented) {
     EXPECT_EQ(ErrorOf([&] { Make(); }), E_FAIL); // creation fails with the store
 }
 
-TEST_F(FakeHistory, AnErrorOnTheReadingThreadIsRaisedToWhoeverUsesTheList) {
-    state.throwInNext = true;
-    HistoryCleanser h(pb::Adopt<IUrlHistoryStg2>(new FakeStore(state)), {});
-    EXPECT_THROW(h.Count(), std::bad_alloc);
-    EXPECT_EQ(h.Count(), 0); // raised once; the list stays empty
+TEST_F(FakeHistory, TheFirstReadingRunsOffTheCallersThreadAndIsTakenInByWhoeverUsesTheList) {
+    using Cleanser = std::unique_ptr<HistoryCleanser>;
+    using WhenRead = std::function<void()>;
+    const auto store = [&] { return pb::Adopt<IUrlHistoryStg2>(new FakeStore(state)); };
+    const std::pair<const char*, std::function<Cleanser(WhenRead)>> kinds[] = {
+        {"a free-threaded store",
+         [&](WhenRead whenRead) { return std::make_unique<HistoryCleanser>(store(), whenRead); }},
+        {"a store kept to its apartment",
+         [&](WhenRead whenRead) {
+             return std::make_unique<HistoryCleanser>(
+                 HistoryCleanser::ApartmentStore{store, std::move(whenRead)});
+         }},
+    };
+    const auto slow = [&](const std::function<Cleanser(WhenRead)>& make) {
+        // Its records come only once the creation has returned.
+        const pb::UniqueKernelHandle go(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        const pb::UniqueKernelHandle read(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        ASSERT_TRUE(go && read);
+        std::atomic<DWORD> readOn = 0;
+        std::atomic<bool> keptWaiting = false;
+        state.onNext = [&] {
+            readOn = GetCurrentThreadId();
+            keptWaiting = keptWaiting || WaitForSingleObject(go.get(), 60000) != WAIT_OBJECT_0;
+        };
+        std::atomic<int> told = 0;
+        const Cleanser h = make([&] {
+            ++told;
+            SetEvent(read.get());
+        });
+        EXPECT_EQ(WaitForSingleObject(read.get(), 0), WAIT_TIMEOUT);
+        SetEvent(go.get());
+        EXPECT_EQ(UrlsOf(*h), (Urls{L"http://a.example/", L"http://b.example/",
+                                    L"http://a.example/two", L"ftp://c.example/"}));
+        EXPECT_FALSE(keptWaiting) << "the creation waited for the reading";
+        EXPECT_NE(readOn, GetCurrentThreadId());
+        ASSERT_EQ(WaitForSingleObject(read.get(), 60000), WAIT_OBJECT_0);
+        EXPECT_EQ(told, 1);
+    };
+    const auto failing = [&](const std::function<Cleanser(WhenRead)>& make) {
+        state.throwInNext = true;
+        const Cleanser h = make({});
+        EXPECT_THROW(h->Count(), std::bad_alloc);
+        EXPECT_EQ(h->Count(), 0); // raised once; the list stays empty
+    };
+    const std::pair<const char*, std::function<void(const std::function<Cleanser(WhenRead)>&)>>
+        readings[] = {{"a slow store: read in full after the creation", slow},
+                      {"an error while reading: raised to whoever uses the list", failing}};
+    for (const auto& [kind, make] : kinds) {
+        for (const auto& [what, check] : readings) {
+            SCOPED_TRACE(std::string(kind) + ", " + what);
+            const FakeState fresh = state;
+            check(make);
+            state = fresh;
+        }
+    }
 }
 
 TEST_F(FakeHistory, DatesAreLocalAutomationDatesOrZero) {
@@ -242,111 +293,14 @@ TEST_F(MainWindowTest, ARecordLargerThanAnyCacheEntryIsListedAndAClearRemovesIt)
     DeleteUrlCacheEntryA(huge); // should the clear have left it
 }
 
-namespace {
-// What one call of Next gives: its answer, and the addresses and titles, freed here.
-struct Fetched {
-    HRESULT hr;
-    ULONG count;
-    std::vector<std::wstring> urls, titles; // "(none)" where the store gave no string
-};
-Fetched NextOf(IEnumSTATURL* e, ULONG celt) {
-    std::vector<STATURL> buffer(celt);
-    Fetched f{};
-    f.hr = e->Next(celt, buffer.data(), &f.count);
-    for (ULONG i = 0; i < f.count; ++i) {
-        f.urls.emplace_back(buffer[i].pwcsUrl ? buffer[i].pwcsUrl : L"(none)");
-        f.titles.emplace_back(buffer[i].pwcsTitle ? buffer[i].pwcsTitle : L"(none)");
-        CoTaskMemFree(buffer[i].pwcsUrl);
-        CoTaskMemFree(buffer[i].pwcsTitle);
-    }
-    return f;
-}
-} // namespace
-
-TEST(OwnHistoryStore, KeepsTheEnumeratorsContract) {
-    const auto store = pb::CreateVisitedStore();
-    constexpr wchar_t kPrefix[] = L"http://contract.example/";
-    const std::wstring a = std::wstring(kPrefix) + L"a", b = std::wstring(kPrefix) + L"b";
-    ASSERT_EQ(store->AddUrl(a.c_str(), L"Page A", ADDURL_ADDTOCACHE), S_OK);
-    ASSERT_EQ(store->AddUrl(b.c_str(), L"Page B", 0), S_OK);
-    // One record larger than any cache entry, among the others.
-    std::string title(pb::CacheEntryBuffer::kMaxSize + 4096, 't');
-    const std::string bigKey = "Visited: someone@http://contract.example/big";
-    FILETIME zero{};
-    ASSERT_TRUE(CommitUrlCacheEntryA(
-        bigKey.c_str(), nullptr, zero, zero, NORMAL_CACHE_ENTRY | URLHISTORY_CACHE_ENTRY,
-        reinterpret_cast<BYTE*>(title.data()), static_cast<DWORD>(title.size()), nullptr, nullptr));
-    const auto open = [&](DWORD flags) {
-        pb::ComPtr<IEnumSTATURL> e;
-        EXPECT_EQ(store->EnumUrls(e.ReleaseAndGetAddressOf()), S_OK);
-        EXPECT_EQ(e->SetFilter(L"HTTP://Contract.Example/", flags), S_OK); // case ignored
-        return e;
-    };
-    using Check = std::function<void()>;
-    const std::pair<const char*, Check> cases[] = {
-        {"Next asked for more than there are: what there is, S_FALSE, every record",
-         [&] {
-             const Fetched f = NextOf(open(0).Get(), 20);
-             EXPECT_EQ(f.hr, S_FALSE);
-             ASSERT_EQ(f.count, 3u);
-             EXPECT_EQ(std::ranges::count(f.urls, a) + std::ranges::count(f.urls, b), 2);
-             EXPECT_EQ(std::ranges::count(f.titles, L"Page A"), 1);
-         }},
-        {"Skip, Reset and Clone stand where they should",
-         [&] {
-             const auto e = open(0);
-             const std::wstring first = NextOf(e.Get(), 1).urls.at(0);
-             pb::ComPtr<IEnumSTATURL> copy;
-             ASSERT_EQ(e->Clone(copy.ReleaseAndGetAddressOf()), S_OK);
-             const std::wstring second = NextOf(e.Get(), 1).urls.at(0);
-             EXPECT_EQ(NextOf(copy.Get(), 1).urls, std::vector<std::wstring>{second});
-             EXPECT_EQ(e->Reset(), S_OK);
-             EXPECT_EQ(e->Skip(1), S_OK);
-             EXPECT_EQ(NextOf(e.Get(), 1).urls, std::vector<std::wstring>{second});
-             EXPECT_EQ(e->Skip(5), S_FALSE);
-             EXPECT_EQ(e->Reset(), S_OK);
-             EXPECT_EQ(NextOf(e.Get(), 1).urls, std::vector<std::wstring>{first});
-         }},
-        {"flags that ask for no address and no title: none allocated",
-         [&] {
-             const Fetched f =
-                 NextOf(open(STATURL_QUERYFLAG_NOURL | STATURL_QUERYFLAG_NOTITLE).Get(), 3);
-             EXPECT_EQ(f.count, 3u);
-             EXPECT_EQ(f.urls, std::vector<std::wstring>(3, L"(none)"));
-             EXPECT_EQ(f.titles, std::vector<std::wstring>(3, L"(none)"));
-         }},
-        {"AddUrl's flags are not the record's",
-         [&] {
-             const auto e = open(0);
-             STATURL s{};
-             for (ULONG n = 0; e->Next(1, &s, &n) == S_OK && n == 1;) {
-                 EXPECT_EQ(s.dwFlags, 0u);
-                 CoTaskMemFree(s.pwcsUrl);
-                 CoTaskMemFree(s.pwcsTitle);
-             }
-         }},
-        {"DeleteUrl matches as the filter does, and says when nothing matched",
-         [&] {
-             EXPECT_EQ(store->DeleteUrl(L"HTTP://CONTRACT.EXAMPLE/A", 0), S_OK);
-             EXPECT_EQ(store->DeleteUrl(a.c_str(), 0), S_FALSE);
-             EXPECT_EQ(NextOf(open(0).Get(), 20).count, 2u);
-         }},
-    };
-    for (const auto& [what, check] : cases) {
-        SCOPED_TRACE(what);
-        check();
-    }
-    for (const wchar_t* url : {b.c_str(), L"http://contract.example/big"})
-        EXPECT_EQ(store->DeleteUrl(url, 0), S_OK);
-}
-
 TEST_F(FakeHistory, AStoreThatKeepsToItsThreadLivesInAnApartmentOfItsOwnWhileTheCallerAnswers) {
     // As the system's store: made, used and released on one single-threaded apartment's
     // thread, never the caller's, which meanwhile answers what others send it.
     const pb::UniqueWindow caller(CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
                                                 nullptr, GetModuleHandleW(nullptr), nullptr));
     ASSERT_TRUE(caller);
-    DWORD madeOn = 0, clearedOn = 0;
+    DWORD madeOn = 0, clearedOn = 0, readOn = 0;
+    state.onNext = [&] { readOn = GetCurrentThreadId(); };
     bool singleThreaded = false, answered = false;
     state.onClear = [&] {
         clearedOn = GetCurrentThreadId();
@@ -358,14 +312,16 @@ TEST_F(FakeHistory, AStoreThatKeepsToItsThreadLivesInAnApartmentOfItsOwnWhileThe
         other.join();
     };
     {
-        HistoryCleanser h(HistoryCleanser::ApartmentStore{[&] {
-            madeOn = GetCurrentThreadId();
-            APTTYPE type{};
-            APTTYPEQUALIFIER qualifier{};
-            singleThreaded = SUCCEEDED(CoGetApartmentType(&type, &qualifier)) &&
-                             (type == APTTYPE_STA || type == APTTYPE_MAINSTA);
-            return pb::Adopt<IUrlHistoryStg2>(new FakeStore(state));
-        }});
+        HistoryCleanser h(HistoryCleanser::ApartmentStore{
+            [&] {
+                madeOn = GetCurrentThreadId();
+                APTTYPE type{};
+                APTTYPEQUALIFIER qualifier{};
+                singleThreaded = SUCCEEDED(CoGetApartmentType(&type, &qualifier)) &&
+                                 (type == APTTYPE_STA || type == APTTYPE_MAINSTA);
+                return pb::Adopt<IUrlHistoryStg2>(new FakeStore(state));
+            },
+            {}});
         EXPECT_EQ(h.Count(), 4);
         h.AddURL(L"http://d.example/", L"D", 0);
         h.Clear();
@@ -373,6 +329,7 @@ TEST_F(FakeHistory, AStoreThatKeepsToItsThreadLivesInAnApartmentOfItsOwnWhileThe
     }
     EXPECT_NE(madeOn, GetCurrentThreadId());
     EXPECT_TRUE(singleThreaded);
+    EXPECT_EQ(readOn, madeOn);
     EXPECT_EQ(clearedOn, madeOn);
     EXPECT_EQ(state.releasedOn, madeOn);
     EXPECT_TRUE(answered);

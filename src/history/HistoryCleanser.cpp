@@ -25,17 +25,32 @@ ComPtr<IUrlHistoryStg2> SystemHistoryStore() {
 } // namespace
 
 HistoryCleanser::HistoryCleanser(std::function<void()> whenRead) {
-    if (OpenInApartment(&SystemHistoryStore))
-        return;
-    // Ours is free-threaded. Under Wine each record costs a look into the cache index, about
-    // half a millisecond: 20,000 records would keep the window from showing for ten seconds.
-    mUrlHistory = CreateVisitedStore();
+    if (!OpenInApartment(&SystemHistoryStore)) {
+        mUrlHistory = CreateVisitedStore();
+        mFreeThreaded = true;
+    }
+    // Under Wine each record of ours costs a look into the cache index, about half a
+    // millisecond: 20,000 records read here would keep the window from showing for ten seconds.
     StartReading(std::move(whenRead));
 }
 
 HistoryCleanser::HistoryCleanser(const ApartmentStore& store) {
     if (!OpenInApartment(store.make))
         throw HResultError(E_POINTER, "Opening the URL history");
+    StartReading(store.whenRead);
+}
+
+HistoryCleanser::HistoryCleanser(ComPtr<IUrlHistoryStg2> store, std::function<void()> whenRead)
+    : mUrlHistory(std::move(store)), mFreeThreaded(true) {
+    if (!mUrlHistory)
+        throw HResultError(E_POINTER, "Opening the URL history");
+    StartReading(std::move(whenRead));
+}
+
+HistoryCleanser::HistoryCleanser(ComPtr<IUrlHistoryStg2> store) : mUrlHistory(std::move(store)) {
+    if (!mUrlHistory)
+        throw HResultError(E_POINTER, "Opening the URL history");
+    Take(ReadAtStart(mUrlHistory.Get()));
 }
 
 bool HistoryCleanser::OpenInApartment(const std::function<ComPtr<IUrlHistoryStg2>()>& make) {
@@ -46,57 +61,47 @@ bool HistoryCleanser::OpenInApartment(const std::function<ComPtr<IUrlHistoryStg2
         return false;
     mApartment = std::move(apartment);
     mUrlHistory = std::move(store);
-    try {
-        Reading reading;
-        OffWindowThread([&] { reading = ReadAtStart(mUrlHistory.Get()); });
-        Take(std::move(reading));
-    } catch (...) {
-        mApartment->Run([this] { mUrlHistory.Reset(); }); // no destructor runs to do it
-        throw;
-    }
     return true;
 }
 
-HistoryCleanser::HistoryCleanser(ComPtr<IUrlHistoryStg2> store, std::function<void()> whenRead)
-    : mUrlHistory(std::move(store)) {
-    if (!mUrlHistory)
-        throw HResultError(E_POINTER, "Opening the URL history");
-    StartReading(std::move(whenRead));
-}
-
 void HistoryCleanser::StartReading(std::function<void()> whenRead) {
-    mFreeThreaded = true;
     mFirstReadingPending = true;
     mFirstReadingFinished.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    mReader = std::jthread([this, whenRead = std::move(whenRead)](std::stop_token stop) {
+    auto read = [this, stop = mStopFirstReading.get_token(), whenRead = std::move(whenRead)] {
         try {
             mFirstReading = ReadAtStart(mUrlHistory.Get(), stop);
         } catch (...) { // raised on the window's thread, where the top-level handler is
             mFirstReading = Reading{};
             mFirstReading.error = std::current_exception();
         }
-        mFirstReadingDone = true;
         SetEvent(mFirstReadingFinished.get());
+        mFirstReadingDone = true; // this object may go from here on
         if (whenRead)
             whenRead();
-    });
-}
-
-HistoryCleanser::HistoryCleanser(ComPtr<IUrlHistoryStg2> store) : mUrlHistory(std::move(store)) {
-    if (!mUrlHistory)
-        throw HResultError(E_POINTER, "Opening the URL history");
-    Take(ReadAtStart(mUrlHistory.Get()));
-}
-
-// The reader, declared last, is stopped and joined first: nobody will read the list now. A
-// store in an apartment of its own is released there.
-HistoryCleanser::~HistoryCleanser() {
-    if (mApartment) {
-        try {
-            mApartment->Run([this] { mUrlHistory.Reset(); });
-        } catch (...) { // nothing to tell anyone on the way out
-        }
+    };
+    try {
+        if (mApartment)
+            mApartment->Post(std::move(read));
+        else
+            mReader = std::jthread(std::move(read));
+    } catch (...) { // no destructor runs to do it
+        ReleaseStore();
+        throw;
     }
+}
+
+// A reading still under way stops first: nobody will read the list now.
+HistoryCleanser::~HistoryCleanser() {
+    try {
+        AwaitFirstReading(true);
+        ReleaseStore();
+    } catch (...) { // nothing to tell anyone on the way out
+    }
+}
+
+void HistoryCleanser::ReleaseStore() {
+    if (mApartment)
+        mApartment->Run([this] { mUrlHistory.Reset(); });
 }
 
 HistoryCleanser::Reading HistoryCleanser::Read(IUrlHistoryStg2* store, const wchar_t* prefix,
@@ -152,17 +157,23 @@ void HistoryCleanser::Take(Reading reading) const {
     ThrowIfFailed(reading.hr, reading.call);
 }
 
-void HistoryCleanser::EndFirstReading(bool stop) const {
+bool HistoryCleanser::AwaitFirstReading(bool stop) const {
     if (!mFirstReadingPending)
-        return;
+        return false;
     if (stop)
-        mReader.request_stop();
+        mStopFirstReading.request_stop();
     WaitPumping(
         mFirstReadingFinished.get(), [this] { return mFirstReadingDone.load(); },
         WaitInput::AnswerOnly);
-    mReader.join();
+    if (mReader.joinable())
+        mReader.join();
     mFirstReadingPending = false;
-    Take(std::move(mFirstReading));
+    return true;
+}
+
+void HistoryCleanser::EndFirstReading(bool stop) const {
+    if (AwaitFirstReading(stop))
+        Take(std::move(mFirstReading));
 }
 
 void HistoryCleanser::TakeFirstReading() const {

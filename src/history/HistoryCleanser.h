@@ -20,19 +20,21 @@ class HistoryCleanser {
   public:
     using EntryPtr = std::shared_ptr<HistoryEntry>;
 
-    // Opens the system's store (or ours where the system has none) and reads all of it.
-    // Our store is read on a thread of its own, so that a long history does not hold up the
-    // window: every member first waits for that reading, so the list is still the store as
-    // it was at creation. `whenRead` is called on that thread once the reading is done.
+    // Opens the system's store (or ours where the system has none) and reads all of it on the
+    // store's own thread, so that a long history does not hold up the window: every member
+    // first waits for that reading, so the list is still the store as it was at creation.
+    // `whenRead` is called on that thread once the reading is done.
     // A record that cannot be read ends this first reading, not the creation: the list then
     // holds what was read before it.
     explicit HistoryCleanser(std::function<void()> whenRead = {});
     // Uses the given store; reads all of it before returning.
     explicit HistoryCleanser(ComPtr<IUrlHistoryStg2> store);
     // A store that keeps to the thread that made it, as the system's does: made by `make` on a
-    // thread of its own in a single-threaded apartment, and used and released only there.
+    // thread of its own in a single-threaded apartment, and read (as above), used and released
+    // only there.
     struct ApartmentStore {
         std::function<ComPtr<IUrlHistoryStg2>()> make;
+        std::function<void()> whenRead;
     };
     explicit HistoryCleanser(const ApartmentStore& store);
     // Uses the given free-threaded store, read on a thread of its own as above.
@@ -73,10 +75,16 @@ class HistoryCleanser {
     static Reading Read(IUrlHistoryStg2* store, const wchar_t* prefix, DWORD flags,
                         std::stop_token stop = {});
     static Reading ReadAtStart(IUrlHistoryStg2* store, std::stop_token stop = {});
+    // On the apartment where the store keeps to one, else on a thread of its own.
     void StartReading(std::function<void()> whenRead);
     // False where `make` gives no store.
     bool OpenInApartment(const std::function<ComPtr<IUrlHistoryStg2>()>& make);
-    // `stop`: what is read so far is enough.
+    // In the apartment where it has one.
+    void ReleaseStore();
+    // Waits for the first reading (if one is pending) while the window answers; `stop`: what is
+    // read so far is enough. True where one was pending.
+    bool AwaitFirstReading(bool stop) const;
+    // As AwaitFirstReading, then takes it in.
     void EndFirstReading(bool stop) const;
     void Take(Reading reading) const;
     size_t Position(std::int32_t Index) const;
@@ -89,12 +97,13 @@ class HistoryCleanser {
     bool mFreeThreaded = false; // ours: any thread may call it
     // Completed by the first reading on first use, hence mutable.
     mutable std::vector<EntryPtr> mEntries;
-    // The first reading of a free-threaded store, on a thread of its own until taken in.
+    // The first reading, on the store's thread until taken in.
     mutable bool mFirstReadingPending = false;
     mutable Reading mFirstReading;
-    std::atomic<bool> mFirstReadingDone{false};
+    std::atomic<bool> mFirstReadingDone{false}; // the reading's last touch of this object
     UniqueKernelHandle mFirstReadingFinished;
-    mutable std::jthread mReader; // last: stopped and joined before the rest goes
+    mutable std::stop_source mStopFirstReading;
+    mutable std::jthread mReader; // a free-threaded store's reading thread
 };
 
 } // namespace pb

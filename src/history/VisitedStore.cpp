@@ -1,8 +1,11 @@
 #include "history/VisitedStore.h"
+#include "Seams.h"
 #include "platform/CacheEntryBuffer.h"
 #include "platform/RefCounted.h"
 #include "platform/Text.h"
 #include <algorithm>
+#include <deque>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <utility>
@@ -97,7 +100,8 @@ class VisitedSearch {
     // A title is whatever the page said: a record far larger than any cache entry is still the
     // user's, and one the search cannot read stops it there for good (WinInet stays on it).
     static constexpr DWORD kMaxRecord = 64u << 20;
-    CacheEntryBuffer buffer_{kMaxRecord};
+    CacheEntryBuffer buffer_{seams::historyRecordLimit ? seams::historyRecordLimit.get()()
+                                                       : kMaxRecord};
     CacheSearch search_{&FindCloseUrlCache};
     bool ended_ = false;
     HRESULT error_ = S_OK;
@@ -124,40 +128,36 @@ class VisitedEnum final : public RefCounted<IEnumSTATURL> {
         *ppv = nullptr;
         return E_NOINTERFACE;
     }
-    // Succeeds with what it returns, or fails having returned nothing: a caller takes a failure
-    // as "nothing returned". An error met after some records is given by the next call.
+    // Succeeds with what it returns, or fails having returned nothing. Fewer than asked for
+    // (S_FALSE) means the end, as callers take it: a batch that an unreadable record cuts short
+    // fails instead, or they would never learn of the records past it. What it read before that
+    // record is kept for the next call, so that one asking for fewer still gets all of them.
     HRESULT STDMETHODCALLTYPE Next(ULONG celt, LPSTATURL rgelt, ULONG* fetched) override {
         if (fetched)
             *fetched = 0;
         if (!rgelt || (celt > 1 && !fetched))
             return E_POINTER;
-        ULONG n = 0;
+        std::vector<VisitedRecord> taken;
         VisitedRecord r;
-        while (n < celt && NextMatch(r)) {
-            STATURL& s = rgelt[n];
-            s.pwcsUrl = (flags_ & STATURL_QUERYFLAG_NOURL) ? nullptr : TaskString(r.url);
-            s.pwcsTitle = (flags_ & STATURL_QUERYFLAG_NOTITLE) || r.title.empty()
-                              ? nullptr
-                              : TaskString(r.title);
-            s.ftLastVisited = r.visited;
-            s.ftLastUpdated = r.updated;
-            s.ftExpires = r.expires;
-            s.dwFlags = 0;
-            ++n;
-            if ((!s.pwcsUrl && !(flags_ & STATURL_QUERYFLAG_NOURL)) ||
-                (!s.pwcsTitle && !(flags_ & STATURL_QUERYFLAG_NOTITLE) && !r.title.empty())) {
-                for (ULONG i = 0; i < n; ++i) {
-                    CoTaskMemFree(std::exchange(rgelt[i].pwcsUrl, nullptr));
-                    CoTaskMemFree(std::exchange(rgelt[i].pwcsTitle, nullptr));
-                }
-                return E_OUTOFMEMORY;
+        while (taken.size() < celt && NextMatch(r))
+            taken.push_back(std::move(r));
+        HRESULT hr = taken.size() < celt ? search_->error() : S_OK;
+        ULONG n = 0;
+        for (; SUCCEEDED(hr) && n < taken.size(); ++n) // n counts a failed one too: freed below
+            if (!ToStatUrl(taken[n], rgelt[n]))
+                hr = E_OUTOFMEMORY;
+        if (FAILED(hr)) {
+            for (ULONG i = 0; i < n; ++i) {
+                CoTaskMemFree(std::exchange(rgelt[i].pwcsUrl, nullptr));
+                CoTaskMemFree(std::exchange(rgelt[i].pwcsTitle, nullptr));
             }
+            pending_.insert(pending_.begin(), std::make_move_iterator(taken.begin()),
+                            std::make_move_iterator(taken.end()));
+            return hr;
         }
         position_ += n;
         if (fetched)
             *fetched = n;
-        if (n == 0 && FAILED(search_->error()))
-            return search_->error();
         return n == celt ? S_OK : S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE Skip(ULONG celt) override {
@@ -169,6 +169,7 @@ class VisitedEnum final : public RefCounted<IEnumSTATURL> {
     }
     HRESULT STDMETHODCALLTYPE Reset() override {
         search_ = std::make_unique<VisitedSearch>();
+        pending_.clear();
         position_ = 0;
         return S_OK;
     }
@@ -196,8 +197,26 @@ class VisitedEnum final : public RefCounted<IEnumSTATURL> {
     }
 
   private:
+    // False where a string cannot be allocated; the other one then is too.
+    bool ToStatUrl(const VisitedRecord& r, STATURL& s) const {
+        s.pwcsUrl = (flags_ & STATURL_QUERYFLAG_NOURL) ? nullptr : TaskString(r.url);
+        s.pwcsTitle =
+            (flags_ & STATURL_QUERYFLAG_NOTITLE) || r.title.empty() ? nullptr : TaskString(r.title);
+        s.ftLastVisited = r.visited;
+        s.ftLastUpdated = r.updated;
+        s.ftExpires = r.expires;
+        s.dwFlags = 0;
+        return (s.pwcsUrl || (flags_ & STATURL_QUERYFLAG_NOURL)) &&
+               (s.pwcsTitle || (flags_ & STATURL_QUERYFLAG_NOTITLE) || r.title.empty());
+    }
+
     // The next record the filter passes; false at the end.
     bool NextMatch(VisitedRecord& r) {
+        if (!pending_.empty()) {
+            r = std::move(pending_.front());
+            pending_.pop_front();
+            return true;
+        }
         while (search_->Next(r))
             if (StartsWithIgnoringCase(r.url, filter_))
                 return true;
@@ -205,6 +224,7 @@ class VisitedEnum final : public RefCounted<IEnumSTATURL> {
     }
 
     std::unique_ptr<VisitedSearch> search_ = std::make_unique<VisitedSearch>();
+    std::deque<VisitedRecord> pending_; // read by a call that failed, not returned yet
     std::wstring filter_;
     DWORD flags_ = 0;
     ULONG position_ = 0; // records returned or skipped since the start

@@ -3,6 +3,7 @@
 #include "platform/WindowMessages.h"
 #include "platform/Waits.h"
 #include <exception>
+#include <memory>
 #include <stdexcept>
 
 namespace pb {
@@ -16,8 +17,14 @@ struct Task {
     UniqueKernelHandle finished{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
 
+constexpr WPARAM kWaitedFor = 0, kPosted = 1; // kMsgApartmentWork's kinds of work
+
 bool IsSet(HANDLE event) {
     return WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
+}
+
+std::runtime_error Unreachable() {
+    return std::runtime_error("cannot reach the history's COM apartment");
 }
 } // namespace
 
@@ -49,6 +56,12 @@ void ApartmentWorker::Loop() {
         return;
     // An apartment's thread pumps: COM talks to its objects through their windows.
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (msg.hwnd == nullptr && msg.message == kMsgApartmentWork && msg.wParam == kPosted) {
+            const std::unique_ptr<std::function<void()>> work(
+                reinterpret_cast<std::function<void()>*>(msg.lParam));
+            [&]() noexcept { (*work)(); }();
+            continue;
+        }
         if (msg.hwnd == nullptr && msg.message == kMsgApartmentWork) {
             auto& task = *reinterpret_cast<Task*>(msg.lParam);
             try {
@@ -68,13 +81,21 @@ void ApartmentWorker::Loop() {
 
 void ApartmentWorker::Run(const std::function<void()>& work) {
     Task task{work};
-    if (!task.finished ||
-        !PostThreadMessageW(threadId_, kMsgApartmentWork, 0, reinterpret_cast<LPARAM>(&task)))
-        throw std::runtime_error("cannot reach the history's COM apartment");
+    if (!task.finished || !PostThreadMessageW(threadId_, kMsgApartmentWork, kWaitedFor,
+                                              reinterpret_cast<LPARAM>(&task)))
+        throw Unreachable();
     WaitPumping(
         task.finished.get(), [&] { return IsSet(task.finished.get()); }, WaitInput::AnswerOnly);
     if (task.error)
         std::rethrow_exception(task.error);
+}
+
+void ApartmentWorker::Post(std::function<void()> work) {
+    auto owned = std::make_unique<std::function<void()>>(std::move(work));
+    if (!PostThreadMessageW(threadId_, kMsgApartmentWork, kPosted,
+                            reinterpret_cast<LPARAM>(owned.get())))
+        throw Unreachable();
+    owned.release(); // the worker's now
 }
 
 } // namespace pb

@@ -20,6 +20,9 @@ class ApartmentWorker {
     // Runs `work` on the worker while this thread waits as WaitPumping with
     // WaitInput::AnswerOnly does; an error in `work` is raised here.
     void Run(const std::function<void()>& work);
+    // Starts `work` on the worker and returns at once; `work` keeps what it needs and reports
+    // its own errors (one that escapes it ends the program). Work given later runs after it.
+    void Post(std::function<void()> work);
 
   private:
     void Loop();

@@ -19,7 +19,8 @@ constexpr UINT kMsgButtonFocus = WM_APP + 4;
 // lParam: the std::function<void()> to run.
 constexpr UINT kMsgRunPiece = WM_APP + 5;
 // To a single-threaded apartment's worker thread (a thread message): run this work there.
-// lParam: its task.
+// wParam 0: lParam is its task, which the sender waits for; 1: lParam is a new
+// std::function<void()> that the worker runs and deletes.
 constexpr UINT kMsgApartmentWork = WM_APP + 7;
 // To the window that holds messages for the next pumping point: a held message's place in
 // the queue has come. wParam: its number.
