@@ -104,13 +104,9 @@ TEST(OwnHistoryStore, KeepsTheEnumeratorsContract) {
                  keys.push_back(std::string("Visited: someone@http://contract.example/") + page);
              for (const std::string& key : keys)
                  ASSERT_TRUE(SeedVisited(key));
-             struct SmallerLimit { // the large record cannot be read for real
-                 SmallerLimit() {
-                     pb::seams::historyRecordLimit.Set(
-                         [] { return pb::CacheEntryBuffer::kMaxSize; });
-                 }
-                 ~SmallerLimit() { pb::seams::historyRecordLimit.Set({}); }
-             } limit;
+             // The large record cannot be read for real.
+             const auto limit =
+                 pb::seams::historyRecordLimit.Use([] { return pb::CacheEntryBuffer::kMaxSize; });
              const HRESULT tooLarge = HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
              std::vector<std::wstring> before;
              const auto one = open(0);
