@@ -9,6 +9,8 @@
 #include <urlmon.h>
 #include <wininet.h>
 #include <algorithm>
+#include <bitset>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -95,6 +97,19 @@ std::wstring LockName(int csidl) {
     return name;
 }
 
+// Whether the history index counts fewer blocks in use than its bitmap holds.
+bool CountBehindBitmap() {
+    const std::string index = FileBytes(kHistoryIndex);
+    if (index.size() < 0x4000)
+        return false;
+    DWORD counted = 0;
+    std::memcpy(&counted, index.data() + 40, sizeof counted);
+    size_t bits = 0;
+    for (size_t at = 0x250; at < 0x4000; ++at)
+        bits += std::bitset<8>(static_cast<unsigned char>(index[at])).count();
+    return counted < bits;
+}
+
 bool HasLine(const std::vector<std::wstring>& lines, const std::wstring& part) {
     return std::any_of(lines.begin(), lines.end(), [&](const std::wstring& line) {
         return line.find(part) != std::wstring::npos;
@@ -139,26 +154,41 @@ TEST_F(StoreResidue, NothingOfWhatATickedTaskDeletedStaysInItsStoresFiles) {
     };
     struct Case {
         const char* name;
+        const char* p; // marks this case's traces
         pb::CheckBox pb::FrmMain::*box;
         std::vector<Mark> gone, kept;
+        // The visit's address ends outside ASCII and comes after deleted visits: Wine's lookup
+        // of it lands on a deleted record and frees it again, so the index counts fewer blocks
+        // in use than its bitmap holds, as it goes on using it.
+        bool afterDoubleFree = false;
     };
     const std::vector<Case> cases{
         {"cache",
+         "c-",
          &pb::FrmMain::Check1,
          {{"c-residue-download", kContentIndex},
           {"c-residue-entry.example", kContentIndex},
           {"c-residue-cookie.example", kCookieIndex}},
          {{"c-residue-visit.example", kHistoryIndex}, {"c-Residue Title", kHistoryIndex}}},
         {"history",
+         "h-",
          &pb::FrmMain::Check4,
          {{"h-residue-visit.example", kHistoryIndex}, {"h-Residue Title", kHistoryIndex}},
          {{"h-residue-download", kContentIndex},
           {"h-residue-entry.example", kContentIndex},
           {"h-residue-cookie.example", kCookieIndex}}},
+        {"history, its index counting fewer blocks in use than it holds",
+         "u-",
+         &pb::FrmMain::Check4,
+         {{"u-residue-visit.example", kHistoryIndex}, {"u-Residue Title", kHistoryIndex}},
+         {{"u-residue-download", kContentIndex},
+          {"u-residue-entry.example", kContentIndex},
+          {"u-residue-cookie.example", kCookieIndex}},
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string p = c.name[0] == 'c' ? "c-" : "h-";
+        const std::string p = c.p;
         // A real download, a page, a lasting cookie, a visit with its title.
         site.File(pb::Widen(p) + L"residue-download.txt", "downloaded");
         const std::wstring download = L"http://127.0.0.1:" + std::to_wstring(server.port()) + L"/" +
@@ -169,9 +199,17 @@ TEST_F(StoreResidue, NothingOfWhatATickedTaskDeletedStaysInItsStoresFiles) {
         ASSERT_TRUE(SeedCacheEntry("http://" + p + "residue-entry.example/page.htm"));
         ASSERT_TRUE(InternetSetCookieA(("http://" + p + "residue-cookie.example/").c_str(), nullptr,
                                        "mark=1; expires=Fri, 01-Jan-2038 00:00:00 GMT"));
+        for (int i = 0; c.afterDoubleFree && i < 300; ++i) {
+            const std::string key =
+                "Visited: user@http://" + p + "gone.example/" + std::to_string(i);
+            ASSERT_TRUE(SeedVisited(key) && DeleteUrlCacheEntryA(key.c_str()));
+        }
         pb::HistoryCleanser(pb::CreateVisitedStore())
-            .AddURL(pb::Widen("http://" + p + "residue-visit.example/"),
+            .AddURL(pb::Widen("http://" + p + "residue-visit.example/") +
+                        (c.afterDoubleFree ? L"\x00e9t\x00e9" : L""),
                     pb::Widen(p + "Residue Title"), 0);
+        if (c.afterDoubleFree && !CountBehindBitmap())
+            GTEST_SKIP() << "this Wine frees no deleted record twice";
         for (const auto& marks : {c.gone, c.kept})
             for (const Mark& m : marks)
                 ASSERT_TRUE(Holds(FileBytes(m.index), m.text)) << m.text;

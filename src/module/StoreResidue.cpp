@@ -77,7 +77,10 @@ std::wstring LockName(const std::wstring& folder) {
     return name;
 }
 
-// Whether the index is of Wine's format and sound by the checks Wine itself makes before use.
+// Whether the index is of Wine's format and sound by the checks Wine itself makes before use,
+// but one: its count of blocks in use may fall behind the bitmap. Wine's lookup of an address
+// that ends outside ASCII can land on a deleted record's slot and free that record again, which
+// lowers the count only. Wine allocates by the bitmap alone.
 bool IsSoundWineIndex(const std::vector<BYTE>& data) {
     if (data.size() < kEntriesStart + kMinBlocks * kBlockSize ||
         std::memcmp(data.data(), kWineSignature, sizeof kWineSignature) != 0)
@@ -93,7 +96,7 @@ bool IsSoundWineIndex(const std::vector<BYTE>& data) {
             return false;
         used += std::bitset<8>(bits).count();
     }
-    return used == DwordAt(data, kBlocksInUseField);
+    return used >= DwordAt(data, kBlocksInUseField);
 }
 
 bool BlockIsFree(const std::vector<BYTE>& data, DWORD block) {
