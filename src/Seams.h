@@ -18,36 +18,38 @@ template <typename Signature> class Seam {
   public:
     using Function = std::function<Signature>;
 
-    // Ends the override it came from: the point is again what it was before, also when the
-    // test that made it fails half-way.
+    // Ends the override it came from, also when the test that made it fails half-way: the
+    // point is again what the overrides still alive make it, whatever order they end in.
     class [[nodiscard]] Override {
       public:
-        Override(Seam& seam, Function f)
-            : seam_(&seam), before_(std::exchange(seam.f_, std::move(f))) {}
+        Override(Seam& seam, Function f) : seam_(&seam), id_(++seam.made_) {
+            seam.hooks_.emplace_back(id_, std::move(f));
+        }
         Override(Override&& other) noexcept
-            : seam_(std::exchange(other.seam_, nullptr)), before_(std::move(other.before_)) {}
+            : seam_(std::exchange(other.seam_, nullptr)), id_(other.id_) {}
         Override& operator=(Override&&) = delete;
         ~Override() { End(); }
         // Before the guard's own end, as when a hook has done its part.
         void End() {
             if (seam_)
-                std::exchange(seam_, nullptr)->f_ = std::move(before_);
+                std::erase_if(std::exchange(seam_, nullptr)->hooks_,
+                              [id = id_](const auto& hook) { return hook.first == id; });
         }
 
       private:
         Seam* seam_;
-        Function before_;
+        unsigned id_;
     };
 
-    // The test's hook for as long as the guard lives. Guards end in the reverse order of their
-    // making, as scopes do.
+    // The test's hook for as long as the guard lives; the newest override alive holds.
     Override Use(Function f) { return Override(*this, std::move(f)); }
-    explicit operator bool() const { return static_cast<bool>(f_); }
+    explicit operator bool() const { return static_cast<bool>(get()); }
     // A copy: a test may replace the point while it runs.
-    Function get() const { return f_; }
+    Function get() const { return hooks_.empty() ? Function{} : hooks_.back().second; }
 
   private:
-    Function f_;
+    std::vector<std::pair<unsigned, Function>> hooks_;
+    unsigned made_ = 0;
 };
 
 // A folder purge's steps for one file, on a deleting thread: before the file is opened, once

@@ -444,6 +444,7 @@ TEST_F(TempPurge, AnErrorOnTheDeletingThreadIsReportedAndLeavesNoIcon) {
         Sleep(200); // the other thread, meanwhile, takes no more files
     });
     pb::MinimizeToTray();
+    ASSERT_TRUE(TrayIconPresent()); // premise: the shell took it
     form().Check5.SetValue(1);
     SendMessageW(form().hwnd(), WM_COMMAND, MAKEWPARAM(form().Command1.Id(), BN_CLICKED),
                  reinterpret_cast<LPARAM>(form().Command1.hwnd()));

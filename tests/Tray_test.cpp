@@ -45,6 +45,7 @@ UINT Answer(HMENU menu, MenuPick& p) {
 class Tray : public MainWindowTest {
   protected:
     void TearDown() override {
+        menu.pick.clear(); // a click replayed as the window goes picks nothing
         pb::DeleteTrayIcon();
         MainWindowTest::TearDown();
     }
@@ -451,12 +452,15 @@ TEST_F(Tray, AClickHeldFromBeforeAnErrorBoxOpensTheMenuOnlyAtTheNextPumpingPoint
             CloseBox(h);
         }
     });
-    const auto realBoxes = pb::seams::messageBox.Use({});
-    const auto scripted = pb::seams::cacheApi.Use([&]() -> const pb::CacheApi& { return cache; });
-    form().Check1.SetValue(1);
-    SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
-    person.join();
-    Pump();
+    {
+        const auto realBoxes = pb::seams::messageBox.Use({});
+        const auto scripted =
+            pb::seams::cacheApi.Use([&]() -> const pb::CacheApi& { return cache; });
+        form().Check1.SetValue(1);
+        SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
+        person.join();
+    }
+    Pump(); // with the menu still counted
 
     // The click from before the error box opened the menu at the run's first pumping point,
     // after the box; the ones made while a box was up opened none.
@@ -489,24 +493,26 @@ TEST_F(Tray, TheFatalErrorsBoxStartsNothingAndPutsNoIconBack) {
         ++gMenusUnderTheErrorBox;
         return 0u;
     });
-    // The error's box: its loop handles whatever is queued, as a box's loop does.
-    const auto reports = pb::seams::fatalError.Use([](const std::wstring&) {
-        for (int i = 0; i < 20; ++i) {
-            MSG msg;
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
+    {
+        // The error's box: its loop handles whatever is queued, as a box's loop does.
+        const auto reports = pb::seams::fatalError.Use([](const std::wstring&) {
+            for (int i = 0; i < 20; ++i) {
+                MSG msg;
+                while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                    TranslateMessage(&msg);
+                    DispatchMessageW(&msg);
+                }
+                Sleep(5);
             }
-            Sleep(5);
-        }
-    });
-    auto storeFails =
-        pb::seams::pumpingPoint.Use([] { throw std::runtime_error("the store failed"); });
-    const auto scripted = pb::seams::cacheApi.Use([&]() -> const pb::CacheApi& { return cache; });
-    form().Check1.SetValue(1);
-    SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
-    storeFails.End(); // what the window has queued meanwhile is handled as usual
-    Pump();
+        });
+        const auto storeFails =
+            pb::seams::pumpingPoint.Use([] { throw std::runtime_error("the store failed"); });
+        const auto scripted =
+            pb::seams::cacheApi.Use([&]() -> const pb::CacheApi& { return cache; });
+        form().Check1.SetValue(1);
+        SendMessageW(form().Command1.hwnd(), BM_CLICK, 0, 0);
+    }
+    Pump(); // what the window has queued meanwhile is handled as usual, with the menu counted
 
     EXPECT_EQ(gMenusUnderTheErrorBox, 0);
     EXPECT_TRUE(OnScreen()); // "&Close" did not run

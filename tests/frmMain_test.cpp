@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <vector>
 
 using namespace pbtest;
 
@@ -141,8 +142,8 @@ TEST_F(MainWindow, SelectAllTogglesEveryBoxWhateverTheirStateInBetween) {
 }
 
 namespace {
-// The white dots a control draws, as it paints itself for a magnifier.
-int WhiteDots(HWND control) {
+// What a control draws, dot by dot, as it paints itself for a magnifier.
+std::vector<std::uint32_t> Drawn(HWND control) {
     RECT rc;
     GetClientRect(control, &rc);
     BITMAPINFO bi{};
@@ -154,34 +155,43 @@ int WhiteDots(HWND control) {
     SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
     GdiFlush();
     const auto* dot = static_cast<const std::uint32_t*>(bits);
-    const int white =
-        static_cast<int>(std::count_if(dot, dot + rc.right * rc.bottom,
-                                       [](std::uint32_t d) { return (d & 0xFFFFFF) == 0xFFFFFF; }));
+    std::vector<std::uint32_t> dots(dot, dot + rc.right * rc.bottom);
     SelectObject(dc.get(), old);
-    return white;
+    for (auto& d : dots)
+        d &= 0xFFFFFF;
+    return dots;
+}
+int WhiteDots(const std::vector<std::uint32_t>& dots) {
+    return static_cast<int>(std::count(dots.begin(), dots.end(), 0xFFFFFFu));
 }
 } // namespace
 
 TEST_F(MainWindow, LinksLightUpUnderThePointerAndResetOverTheStrip) {
     auto& f = form();
-    // Lit: drawn in white, so more white than the same link at rest.
-    std::array<int, 3> atRest{};
-    for (size_t i = 0; i < atRest.size(); ++i)
-        atRest[i] = WhiteDots(f.Label1[i]->hwnd());
-    const auto lit = [&](size_t i) { return WhiteDots(f.Label1[i]->hwnd()) > atRest[i]; };
+    // At rest as drawn at the start (black); lit: drawn in white, more white than at rest.
+    std::array<std::vector<std::uint32_t>, 3> atRest;
+    for (size_t i = 0; i < atRest.size(); ++i) {
+        atRest[i] = Drawn(f.Label1[i]->hwnd());
+        ASSERT_GT(std::count(atRest[i].begin(), atRest[i].end(), 0u), 0) << "premise: text drawn";
+    }
+    enum State { Rest, Lit };
+    const auto is = [&](size_t i, State state) {
+        const auto now = Drawn(f.Label1[i]->hwnd());
+        return state == Rest ? now == atRest[i] : WhiteDots(now) > WhiteDots(atRest[i]);
+    };
     MouseMove(f.Label1[0]->hwnd());
-    EXPECT_TRUE(lit(0));
+    EXPECT_TRUE(is(0, Lit));
     MouseMove(f.Image9->hwnd());
     MouseMove(f.Label1[1]->hwnd());
-    EXPECT_FALSE(lit(0));
-    EXPECT_TRUE(lit(1));
-    EXPECT_FALSE(lit(2));
+    EXPECT_TRUE(is(0, Rest));
+    EXPECT_TRUE(is(1, Lit));
+    EXPECT_TRUE(is(2, Rest));
     MouseMove(f.Image1->hwnd());
-    EXPECT_FALSE(lit(1));
+    EXPECT_TRUE(is(1, Rest));
     MouseMove(f.Label1[2]->hwnd());
-    EXPECT_TRUE(lit(2));
+    EXPECT_TRUE(is(2, Lit));
     SendMessageW(f.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));
-    EXPECT_FALSE(lit(2));
+    EXPECT_TRUE(is(2, Rest));
 }
 
 TEST_F(MainWindow, AddLogIndentsTheLogButNotTheStatusLine) {

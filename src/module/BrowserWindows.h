@@ -15,9 +15,6 @@ struct WindowInfo {
 extern std::vector<WindowInfo> gWindows;
 extern size_t gWindowCount;
 
-// Asks every browser window to close; used by the typed-URL and history tasks.
-void CloseBrowserWindows();
-
 BOOL CALLBACK EnumWindowsProc(HWND hwnd, LPARAM);
 // True when the title holds "Microsoft Internet Explorer" in any letter case.
 bool TitleNamesBrowser(const std::wstring& title);

@@ -1,4 +1,3 @@
-#include "module/BrowserWindows.h"
 #include "module/Log.h"
 #include "module/Tasks.h"
 #include "history/HistoryCleanser.h"

@@ -1,4 +1,5 @@
 #include "module/BrowserWindows.h"
+#include "module/Tasks.h"
 #include "platform/Text.h"
 #include <algorithm>
 #include <iterator>

@@ -22,8 +22,6 @@ std::wstring GetTempDir() {
         SystemString([](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); });
     if (path.empty())
         return L"?";
-    while (!path.empty() && path.back() == L' ')
-        path.pop_back();
     path = StripNull(path);
     if (!path.empty() && path.back() == L'\\')
         path.pop_back();

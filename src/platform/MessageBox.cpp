@@ -2,6 +2,7 @@
 #include "Seams.h"
 #include "platform/HeldMessages.h"
 #include "platform/Pump.h"
+#include "platform/Scoped.h"
 #include <utility>
 
 namespace pb {

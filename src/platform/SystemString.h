@@ -1,6 +1,7 @@
 #pragma once
 // Text that a Win32 call writes into the caller's buffer.
 #include <windows.h>
+#include <algorithm>
 #include <string>
 
 namespace pb {
@@ -20,7 +21,7 @@ template <typename Call> std::wstring SystemString(Call call, size_t size = MAX_
             buffer.resize(n);
             return buffer;
         }
-        size = n;
+        size = std::max(n, buffer.size() + 1); // grows, however the call counts
     }
     return {};
 }
