@@ -1,12 +1,11 @@
 #include "module/StoreResidue.h"
+#include "module/WineUrlIndex.h"
 #include "platform/FileLocation.h"
 #include "platform/Handles.h"
 #include "platform/Text.h"
 #include <windows.h>
 #include <shlobj.h>
 #include <algorithm>
-#include <bitset>
-#include <cstring>
 #include <optional>
 
 // The kernel's deletion of an open key (ZwDeleteKey), which no name can redirect.
@@ -24,30 +23,9 @@ bool RunningUnderWine() {
 
 namespace {
 
-// Wine 8's index.dat, as its WinInet writes it: a header ending in the allocation bitmap, then
-// blocks of 128 bytes. Only this format is changed; any other is left as it is.
-constexpr char kWineSignature[28] = "WINE URLCache Ver 0.2012001";
-constexpr DWORD kEntriesStart = 0x4000;
-constexpr DWORD kBlockSize = 128;
-constexpr DWORD kMinBlocks = 0x80;
-constexpr DWORD kAllocationTable = 0x250;
-constexpr DWORD kMaxBlocks = (kEntriesStart - kAllocationTable) * 8;
-constexpr size_t kSizeField = 28, kCapacityField = 36, kBlocksInUseField = 40;
-constexpr DWORD Signature(const char (&s)[5]) {
-    return DWORD(BYTE(s[0])) | DWORD(BYTE(s[1])) << 8 | DWORD(BYTE(s[2])) << 16 |
-           DWORD(BYTE(s[3])) << 24;
-}
-// The records that hold an address: a live one, and one kept for a file that could not go.
-constexpr DWORD kAddressRecords[] = {Signature("URL "), Signature("LEAK"), Signature("REDR")};
 // WinInet holds the lock for a single change, or for as long as it takes to delete a whole
 // store's folder.
 constexpr DWORD kLockWaitMs = 3000;
-
-DWORD DwordAt(const std::vector<BYTE>& data, size_t at) {
-    DWORD v;
-    std::memcpy(&v, data.data() + at, sizeof v);
-    return v;
-}
 
 struct Container {
     std::wstring lockFolder; // names the lock: the folder the system gives, with its '\'
@@ -77,52 +55,9 @@ std::wstring LockName(const std::wstring& folder) {
     return name;
 }
 
-// Whether the index is of Wine's format and sound by the checks Wine itself makes before use,
-// but one: its count of blocks in use may fall behind the bitmap. Wine's lookup of an address
-// that ends outside ASCII can land on a deleted record's slot and free that record again, which
-// lowers the count only. Wine allocates by the bitmap alone.
-bool IsSoundWineIndex(const std::vector<BYTE>& data) {
-    if (data.size() < kEntriesStart + kMinBlocks * kBlockSize ||
-        std::memcmp(data.data(), kWineSignature, sizeof kWineSignature) != 0)
-        return false;
-    const DWORD capacity = DwordAt(data, kCapacityField);
-    if (DwordAt(data, kSizeField) != data.size() || capacity > kMaxBlocks || capacity % 8 ||
-        kEntriesStart + size_t{capacity} * kBlockSize != data.size())
-        return false;
-    size_t used = 0;
-    for (DWORD i = 0; i < kEntriesStart - kAllocationTable; ++i) {
-        const BYTE bits = data[kAllocationTable + i];
-        if (i >= capacity / 8 && bits)
-            return false;
-        used += std::bitset<8>(bits).count();
-    }
-    return used >= DwordAt(data, kBlocksInUseField);
-}
-
-bool BlockIsFree(const std::vector<BYTE>& data, DWORD block) {
-    return !(data[kAllocationTable + block / 8] & (1u << (block % 8)));
-}
-
 bool BlockIsZero(const std::vector<BYTE>& data, DWORD block) {
-    const BYTE* b = data.data() + kEntriesStart + size_t{block} * kBlockSize;
-    return std::all_of(b, b + kBlockSize, [](BYTE c) { return c == 0; });
-}
-
-// Records in use that still hold an address: live ones, ones in use, ones kept for their file.
-size_t RecordsHoldingAddresses(const std::vector<BYTE>& data, DWORD capacity) {
-    size_t count = 0;
-    for (DWORD block = 0; block < capacity;) {
-        if (BlockIsFree(data, block)) {
-            ++block;
-            continue;
-        }
-        const size_t at = kEntriesStart + size_t{block} * kBlockSize;
-        const DWORD blocks = DwordAt(data, at + 4);
-        count +=
-            std::count(std::begin(kAddressRecords), std::end(kAddressRecords), DwordAt(data, at));
-        block += blocks >= 1 && blocks <= capacity - block ? blocks : 1;
-    }
-    return count;
+    const BYTE* b = data.data() + kIndexEntriesStart + size_t{block} * kIndexBlockSize;
+    return std::all_of(b, b + kIndexBlockSize, [](BYTE c) { return c == 0; });
 }
 
 bool WriteZeros(HANDLE file, size_t offset, size_t length) {
@@ -172,8 +107,8 @@ struct Scrub {
     size_t remaining = 0; // records still holding an address
 };
 
-// Under the lock, only the blocks WinInet counts as free change: a program that has the index
-// open meanwhile reads nothing it uses altered.
+// Under the lock, only blocks that WinInet counts as free and that nothing it still lists leads
+// to change: a program that has the index open meanwhile reads nothing it uses altered.
 Scrub ScrubIndex(const Container& store) {
     const UniqueKernelHandle lock(CreateMutexW(nullptr, FALSE, LockName(store.lockFolder).c_str()));
     if (!lock)
@@ -200,29 +135,30 @@ Scrub ScrubIndex(const Container& store) {
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size))
         return {Outcome::Failed};
-    if (size.QuadPart > kEntriesStart + LONGLONG{kMaxBlocks} * kBlockSize)
+    if (size.QuadPart > kIndexEntriesStart + LONGLONG{kIndexMaxBlocks} * kIndexBlockSize)
         return {Outcome::OtherFormat};
     std::vector<BYTE> data(static_cast<size_t>(size.QuadPart));
     if (!ReadAll(file.get(), data))
         return {Outcome::Failed};
-    if (!IsSoundWineIndex(data))
+    const std::optional<std::vector<bool>> kept = KeptIndexBlocks(data);
+    if (!kept)
         return {Outcome::OtherFormat};
 
-    const DWORD capacity = DwordAt(data, kCapacityField);
+    const DWORD capacity = static_cast<DWORD>(kept->size());
     for (DWORD block = 0; block < capacity;) {
-        if (!BlockIsFree(data, block) || BlockIsZero(data, block)) {
+        if ((*kept)[block] || BlockIsZero(data, block)) {
             ++block;
             continue;
         }
         DWORD end = block + 1;
-        while (end < capacity && BlockIsFree(data, end))
+        while (end < capacity && !(*kept)[end])
             ++end;
-        if (!WriteZeros(file.get(), kEntriesStart + size_t{block} * kBlockSize,
-                        size_t{end - block} * kBlockSize))
+        if (!WriteZeros(file.get(), kIndexEntriesStart + size_t{block} * kIndexBlockSize,
+                        size_t{end - block} * kIndexBlockSize))
             return {Outcome::Failed};
         block = end;
     }
-    return {Outcome::Scrubbed, RecordsHoldingAddresses(data, capacity)};
+    return {Outcome::Scrubbed, RecordsHoldingAddresses(data, *kept)};
 }
 
 const wchar_t* Why(Outcome outcome) {
