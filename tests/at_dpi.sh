@@ -1,20 +1,34 @@
 #!/usr/bin/env bash
-# at_dpi.sh DPI WINE PROGRAM [ARGS...]: runs a Windows program under Wine with the screen at DPI.
-# Wine takes the DPI from the user's LogPixels as each process starts; the value that was there
-# before is put back however the program ends.
+# at_dpi.sh set DPI STATE -- WINE...: sets the user's LogPixels, keeping the earlier value in STATE.
+# at_dpi.sh restore STATE -- WINE...: puts that value back (or deletes it where there was none).
+# Wine takes the DPI from LogPixels as each process starts. Set and restore are separate CTest
+# entries, the restore a fixture's cleanup, so that it runs also after a failure or a timeout.
 set -euo pipefail
-dpi="$1" wine="$2"
-shift 2
+mode="$1"
+shift
+if [ "$mode" = set ]; then dpi="$1"; shift; fi
+state="$1"
+shift
+[ "$1" = -- ] && shift
+wine=("$@")
 key='HKCU\Control Panel\Desktop'
-before="$("$wine" reg query "$key" /v LogPixels 2>/dev/null | tr -d '\r' |
-    awk '$1 == "LogPixels" { print $3 }' || true)"
-restore() {
+case "$mode" in
+set)
+    "${wine[@]}" reg query "$key" /v LogPixels 2>/dev/null | tr -d '\r' |
+        awk '$1 == "LogPixels" { print $3 }' > "$state" || true
+    "${wine[@]}" reg add "$key" /v LogPixels /t REG_DWORD /d "$dpi" /f > /dev/null
+    ;;
+restore)
+    before="$(cat "$state" 2> /dev/null || true)"
     if [ -n "$before" ]; then
-        "$wine" reg add "$key" /v LogPixels /t REG_DWORD /d "$((before))" /f >/dev/null 2>&1
+        "${wine[@]}" reg add "$key" /v LogPixels /t REG_DWORD /d "$((before))" /f > /dev/null
     else
-        "$wine" reg delete "$key" /v LogPixels /f >/dev/null 2>&1
+        "${wine[@]}" reg delete "$key" /v LogPixels /f > /dev/null 2>&1 || true
     fi
-}
-trap restore EXIT
-"$wine" reg add "$key" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
-PURGEBOX_TEST_DPI="$dpi" "$wine" "$@"
+    rm -f "$state"
+    ;;
+*)
+    echo "at_dpi.sh: unknown mode $mode" >&2
+    exit 2
+    ;;
+esac
