@@ -5,6 +5,7 @@
 #include "platform/CacheApi.h"
 #include "module/StoreResidue.h"
 #include "module/modMain.h"
+#include "platform/Wine.h"
 #include <algorithm>
 #include <map>
 #include <string>
@@ -302,8 +303,8 @@ TEST_F(RealCache, EmptiesTheCacheButKeepsHistoryAndEntriesInUse) {
     EXPECT_TRUE(InCache("Visited: user@http://history.example/"));
     // Under Wine the log says that its address remains, after the window's idle line.
     const std::vector<std::wstring> lines = LogLines();
-    ASSERT_EQ(lines.size(), pb::RunningUnderWine() ? 2u : 1u);
-    if (pb::RunningUnderWine()) {
+    ASSERT_EQ(lines.size(), pb::UnderWine() ? 2u : 1u);
+    if (pb::UnderWine()) {
         EXPECT_NE(lines[1].find(L"  1 Temporary Internet Files entries are in use and remain"),
                   std::wstring::npos)
             << lines[1];
@@ -313,7 +314,7 @@ TEST_F(RealCache, EmptiesTheCacheButKeepsHistoryAndEntriesInUse) {
     pb::ClearCache(); // a second run finishes what the first could not
     EXPECT_FALSE(InCache("http://busy.example/"));
     EXPECT_TRUE(Messages().empty());
-    EXPECT_EQ(LogLines().size(), pb::RunningUnderWine() ? 2u : 1u); // nothing more remains
+    EXPECT_EQ(LogLines().size(), pb::UnderWine() ? 2u : 1u); // nothing more remains
     DeleteUrlCacheEntryA("Visited: user@http://history.example/");
 }
 

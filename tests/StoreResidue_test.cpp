@@ -4,6 +4,7 @@
 #include "module/StoreResidue.h"
 #include "module/modMain.h"
 #include "platform/Text.h"
+#include "platform/Wine.h"
 #include <shlobj.h>
 #include <sddl.h>
 #include <urlmon.h>
@@ -181,7 +182,7 @@ TEST(StoreHolderProcess, DISABLED_HoldsTheStoresOpen) {
 }
 
 TEST_F(StoreResidue, NothingOfWhatATickedTaskDeletedStaysInItsStoresFiles) {
-    if (!pb::RunningUnderWine())
+    if (!pb::UnderWine())
         GTEST_SKIP() << "Windows' WinInet clears what it deletes";
     ScratchDir site(L"site");
     site.File(L"residue-download.txt", "downloaded");
@@ -339,7 +340,7 @@ TEST_F(StoreResidue, NothingOfWhatATickedTaskDeletedStaysInItsStoresFiles) {
 }
 
 TEST_F(StoreResidue, AnIndexElsewhereOfAnotherFormatOrLockedIsLeftAsItIs) {
-    if (!pb::RunningUnderWine())
+    if (!pb::UnderWine())
         GTEST_SKIP() << "Windows' WinInet clears what it deletes";
     ScratchDir outside(L"outside");
     const std::wstring copy = outside.path() + L"\\index-copy.dat";
@@ -427,7 +428,7 @@ TEST_F(StoreResidue, AnIndexElsewhereOfAnotherFormatOrLockedIsLeftAsItIs) {
 }
 
 TEST_F(StoreResidue, TheShellsListOfRecentDocumentsGoesButNoKeyALinkInItLeadsTo) {
-    if (!pb::RunningUnderWine())
+    if (!pb::UnderWine())
         GTEST_SKIP() << "on Windows the shell keeps its own list";
     ScratchDir docs(L"recentdocs");
     const std::wstring keep = L"Software\\PurgeboxTests\\KeptByLink";

@@ -3,6 +3,7 @@
 #include "platform/FileLocation.h"
 #include "platform/Handles.h"
 #include "platform/Text.h"
+#include "platform/Wine.h"
 #include <windows.h>
 #include <shlobj.h>
 #include <algorithm>
@@ -12,14 +13,6 @@
 extern "C" LONG NTAPI NtDeleteKey(HANDLE key);
 
 namespace pb {
-
-bool RunningUnderWine() {
-    static const bool wine = [] {
-        const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-        return ntdll && GetProcAddress(ntdll, "wine_get_version");
-    }();
-    return wine;
-}
 
 namespace {
 
@@ -223,7 +216,7 @@ bool DeleteKeyTree(HKEY parent, const std::wstring& name) {
 
 std::vector<std::wstring> ScrubDeletedRecords(std::initializer_list<UrlStore> stores,
                                               const std::wstring& what) {
-    if (!RunningUnderWine())
+    if (!UnderWine())
         return {};
     size_t remaining = 0;
     const wchar_t* why = nullptr;
@@ -246,7 +239,7 @@ std::vector<std::wstring> ScrubDeletedRecords(std::initializer_list<UrlStore> st
 }
 
 std::vector<std::wstring> ClearRecentDocsList() {
-    if (!RunningUnderWine())
+    if (!UnderWine())
         return {};
     HKEY raw = nullptr;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer",

@@ -6,9 +6,6 @@
 
 namespace pb {
 
-// True under Wine, whose stores keep what they delete; Windows' own do not.
-bool RunningUnderWine();
-
 // WinInet's stores, each with an index.dat of its own.
 enum class UrlStore { Content, Cookies, History };
 

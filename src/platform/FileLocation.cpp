@@ -127,12 +127,6 @@ constexpr int kDeepestChain = 4096; // no Unix path goes deeper
 
 } // namespace
 
-bool UnderWine() {
-    static const bool wine =
-        ProcAddress<void*>(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-    return wine;
-}
-
 std::optional<UnixChain> UnixChainOf(const std::wstring& path) {
     const std::optional<std::wstring> unix = UnderWine() ? UnixPathOf(path) : std::nullopt;
     if (!unix)

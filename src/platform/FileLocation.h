@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/Wine.h"
 // Where files and folders really are: resolved through every link, as the system names them.
 #include "platform/Handles.h"
 #include <cstdint>
@@ -39,7 +40,6 @@ struct UnixFolder {
 // through links and mounts as the Unix side goes, whatever drive letters and names show.
 using UnixChain = std::vector<UnixFolder>;
 
-bool UnderWine();
 // Under Wine, the chain from the folder at `path` (a long path) up; nothing where it cannot be
 // told: not under Wine, no such folder, one on the way that cannot be opened, or a link on the
 // way changed meanwhile.
