@@ -186,13 +186,54 @@ TEST_F(FakeHistory, TheFirstReadingRunsOffTheCallersThreadAndIsTakenInByWhoeverU
     };
     const auto failing = [&](const std::function<Cleanser(WhenRead)>& make) {
         state.throwInNext = true;
-        const Cleanser h = make({});
-        EXPECT_THROW(h->Count(), std::bad_alloc);
-        EXPECT_EQ(h->Count(), 0); // raised once; the list stays empty
+        std::atomic<int> told = 0;
+        {
+            const Cleanser h = make([&] { ++told; });
+            EXPECT_THROW(h->Count(), std::bad_alloc);
+            EXPECT_EQ(h->Count(), 0); // raised once; the list stays empty
+        }
+        EXPECT_EQ(told, 1);
+    };
+    // Its reading waits at the first record for the caller's thread to answer, which it does
+    // only while it waits for that reading: once it has asked it to stop.
+    const auto blocked = [&](bool clear) {
+        return [&, clear](const std::function<Cleanser(WhenRead)>& make) {
+            const pb::UniqueWindow caller(CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                                        nullptr, GetModuleHandleW(nullptr),
+                                                        nullptr));
+            ASSERT_TRUE(caller);
+            const int all = static_cast<int>(state.records.size());
+            std::atomic<int> nexts = 0, nextsAtClear = -1, told = 0;
+            std::atomic<bool> gone = false, late = false;
+            state.onNext = [&] {
+                late = late || gone;
+                DWORD_PTR ignored;
+                if (nexts++ == 0)
+                    SendMessageTimeoutW(caller.get(), WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored);
+            };
+            state.onClear = [&] { nextsAtClear = nexts.load(); };
+            Cleanser h = make([&] {
+                late = late || gone;
+                ++told;
+            });
+            if (clear) {
+                h->Clear();
+                EXPECT_EQ(h->Count(), 0);
+            }
+            h.reset();
+            gone = true;
+            EXPECT_LT(clear ? nextsAtClear.load() : nexts.load(), all)
+                << "the reading went on after it was asked to stop";
+            EXPECT_EQ(told, 1) << "told once the reading ended, before the cleanser went";
+            EXPECT_FALSE(late);
+        };
     };
     const std::pair<const char*, std::function<void(const std::function<Cleanser(WhenRead)>&)>>
-        readings[] = {{"a slow store: read in full after the creation", slow},
-                      {"an error while reading: raised to whoever uses the list", failing}};
+        readings[] = {
+            {"a slow store: read in full after the creation", slow},
+            {"an error while reading: raised to whoever uses the list", failing},
+            {"a reading still under way as the cleanser goes: it stops early", blocked(false)},
+            {"a reading still under way as the list is cleared: it stops early", blocked(true)}};
     for (const auto& [kind, make] : kinds) {
         for (const auto& [what, check] : readings) {
             SCOPED_TRACE(std::string(kind) + ", " + what);

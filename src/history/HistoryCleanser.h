@@ -23,7 +23,9 @@ class HistoryCleanser {
     // Opens the system's store (or ours where the system has none) and reads all of it on the
     // store's own thread, so that a long history does not hold up the window: every member
     // first waits for that reading, so the list is still the store as it was at creation.
-    // `whenRead` is called on that thread once the reading is done.
+    // `whenRead` is called on that thread once the reading is done, also one stopped early; it
+    // may post to the window but never wait on the window's thread, which may join that thread
+    // without answering.
     // A record that cannot be read ends this first reading, not the creation: the list then
     // holds what was read before it.
     explicit HistoryCleanser(std::function<void()> whenRead = {});

@@ -4,12 +4,9 @@
 #include "platform/RefCounted.h"
 #include "platform/Text.h"
 #include <algorithm>
-#include <deque>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <utility>
-#include <vector>
 
 namespace pb {
 
@@ -128,31 +125,30 @@ class VisitedEnum final : public RefCounted<IEnumSTATURL> {
         *ppv = nullptr;
         return E_NOINTERFACE;
     }
-    // Succeeds with what it returns, or fails having returned nothing. Fewer than asked for
-    // (S_FALSE) means the end, as callers take it: a batch that an unreadable record cuts short
-    // fails instead, or they would never learn of the records past it. What it read before that
-    // record is kept for the next call, so that one asking for fewer still gets all of them.
+    // Succeeds with what it returns, or fails having returned nothing (every string null). A
+    // record that cannot be read ends the batch before it with S_FALSE, what was read so far
+    // returned; the next call fails with its error.
     HRESULT STDMETHODCALLTYPE Next(ULONG celt, LPSTATURL rgelt, ULONG* fetched) override {
         if (fetched)
             *fetched = 0;
         if (!rgelt || (celt > 1 && !fetched))
             return E_POINTER;
-        std::vector<VisitedRecord> taken;
-        VisitedRecord r;
-        while (taken.size() < celt && NextMatch(r))
-            taken.push_back(std::move(r));
-        HRESULT hr = taken.size() < celt ? search_->error() : S_OK;
+        HRESULT hr = S_OK;
         ULONG n = 0;
-        for (; SUCCEEDED(hr) && n < taken.size(); ++n) // n counts a failed one too: freed below
-            if (!ToStatUrl(taken[n], rgelt[n]))
+        for (VisitedRecord r; n < celt && NextMatch(r);)
+            if (!ToStatUrl(r, rgelt[n++])) { // n counts a failed one too: freed below
                 hr = E_OUTOFMEMORY;
+                break;
+            }
+        if (n == 0 && celt > 0)
+            hr = search_->error();
         if (FAILED(hr)) {
             for (ULONG i = 0; i < n; ++i) {
-                CoTaskMemFree(std::exchange(rgelt[i].pwcsUrl, nullptr));
-                CoTaskMemFree(std::exchange(rgelt[i].pwcsTitle, nullptr));
+                CoTaskMemFree(rgelt[i].pwcsUrl);
+                CoTaskMemFree(rgelt[i].pwcsTitle);
             }
-            pending_.insert(pending_.begin(), std::make_move_iterator(taken.begin()),
-                            std::make_move_iterator(taken.end()));
+            for (ULONG i = 0; i < celt; ++i) // a caller that frees them all frees nothing twice
+                rgelt[i].pwcsUrl = rgelt[i].pwcsTitle = nullptr;
             return hr;
         }
         position_ += n;
@@ -160,16 +156,16 @@ class VisitedEnum final : public RefCounted<IEnumSTATURL> {
             *fetched = n;
         return n == celt ? S_OK : S_FALSE;
     }
+    // As Next: stops before a record that cannot be read (S_FALSE), failing on the next call.
     HRESULT STDMETHODCALLTYPE Skip(ULONG celt) override {
         VisitedRecord r;
-        for (; celt > 0; --celt, ++position_)
+        for (ULONG skipped = 0; skipped < celt; ++skipped, ++position_)
             if (!NextMatch(r))
-                return FAILED(search_->error()) ? search_->error() : S_FALSE;
+                return skipped == 0 && FAILED(search_->error()) ? search_->error() : S_FALSE;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Reset() override {
         search_ = std::make_unique<VisitedSearch>();
-        pending_.clear();
         position_ = 0;
         return S_OK;
     }
@@ -212,11 +208,6 @@ class VisitedEnum final : public RefCounted<IEnumSTATURL> {
 
     // The next record the filter passes; false at the end.
     bool NextMatch(VisitedRecord& r) {
-        if (!pending_.empty()) {
-            r = std::move(pending_.front());
-            pending_.pop_front();
-            return true;
-        }
         while (search_->Next(r))
             if (StartsWithIgnoringCase(r.url, filter_))
                 return true;
@@ -224,7 +215,6 @@ class VisitedEnum final : public RefCounted<IEnumSTATURL> {
     }
 
     std::unique_ptr<VisitedSearch> search_ = std::make_unique<VisitedSearch>();
-    std::deque<VisitedRecord> pending_; // read by a call that failed, not returned yet
     std::wstring filter_;
     DWORD flags_ = 0;
     ULONG position_ = 0; // records returned or skipped since the start
