@@ -14,16 +14,22 @@ wine=("$@")
 key='HKCU\Control Panel\Desktop'
 case "$mode" in
 set)
-    "${wine[@]}" reg query "$key" /v LogPixels 2>/dev/null | tr -d '\r' |
-        awk '$1 == "LogPixels" { print $3 }' > "$state" || true
+    # The key must answer; only the value may be missing ("none").
+    listing="$("${wine[@]}" reg query "$key" | tr -d '\r')"
+    before="$(awk '$1 == "LogPixels" { print $3 }' <<< "$listing")"
+    echo "${before:-none}" > "$state"
     "${wine[@]}" reg add "$key" /v LogPixels /t REG_DWORD /d "$dpi" /f > /dev/null
     ;;
 restore)
-    before="$(cat "$state" 2> /dev/null || true)"
-    if [ -n "$before" ]; then
-        "${wine[@]}" reg add "$key" /v LogPixels /t REG_DWORD /d "$((before))" /f > /dev/null
+    if [ ! -f "$state" ]; then
+        echo "at_dpi.sh: nothing was set, nothing to put back"
+        exit 0
+    fi
+    before="$(cat "$state")"
+    if [ "$before" = none ]; then
+        "${wine[@]}" reg delete "$key" /v LogPixels /f > /dev/null
     else
-        "${wine[@]}" reg delete "$key" /v LogPixels /f > /dev/null 2>&1 || true
+        "${wine[@]}" reg add "$key" /v LogPixels /t REG_DWORD /d "$((before))" /f > /dev/null
     fi
     rm -f "$state"
     ;;

@@ -2,6 +2,7 @@
 #include "module/Paths.h"
 #include "platform/SystemString.h"
 #include "platform/Text.h"
+#include "platform/Wine.h"
 #include <shlobj.h>
 #include <knownfolders.h>
 #include <algorithm>

@@ -1,6 +1,7 @@
 #include "platform/FileLocation.h"
 #include "platform/SystemString.h"
 #include "platform/Text.h"
+#include "platform/Wine.h"
 #include <winternl.h>
 #include <cstdint>
 #include <utility>

@@ -1,5 +1,4 @@
 #pragma once
-#include "platform/Wine.h"
 // Where files and folders really are: resolved through every link, as the system names them.
 #include "platform/Handles.h"
 #include <cstdint>
