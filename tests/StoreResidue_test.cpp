@@ -28,6 +28,15 @@ std::wstring StoreFolder(int csidl) {
 const std::wstring kContentIndex = StoreFolder(CSIDL_INTERNET_CACHE) + L"\\Content.IE5\\index.dat";
 const std::wstring kCookieIndex = StoreFolder(CSIDL_COOKIES) + L"\\index.dat";
 const std::wstring kHistoryIndex = StoreFolder(CSIDL_HISTORY) + L"\\History.IE5\\index.dat";
+
+// WinInet's FreeUrlCacheSpaceW (declared in no MinGW header): first frees what Wine could not
+// delete before; at 100% it makes the store at `folder` anew.
+bool FreeUrlCacheSpace(const wchar_t* folder, DWORD percent) {
+    using FreeSpace = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD);
+    const auto free =
+        pb::ProcAddress<FreeSpace>(GetModuleHandleW(L"wininet.dll"), "FreeUrlCacheSpaceW");
+    return free && free(folder, percent, 0);
+}
 constexpr wchar_t kRecentDocs[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs";
 
@@ -38,7 +47,8 @@ std::wstring HolderName(const wchar_t* what) {
 }
 
 // Another program that has the stores open through the run, as a browser would, and uses them
-// right after: the test program again, running the one case below.
+// right after: the test program again, running the one case below, once whatever the repeat
+// the tests run with (a second pass would open the stores again after the run).
 class StoreHolder {
   public:
     StoreHolder() {
@@ -49,7 +59,7 @@ class StoreHolder {
         wchar_t self[MAX_PATH];
         GetModuleFileNameW(nullptr, self, MAX_PATH);
         std::wstring line = L"\"" + std::wstring(self) +
-                            L"\" --gtest_also_run_disabled_tests "
+                            L"\" --gtest_also_run_disabled_tests --gtest_repeat=1 "
                             L"--gtest_filter=StoreHolderProcess.DISABLED_HoldsTheStoresOpen";
         STARTUPINFOW si{};
         si.cb = sizeof si;
@@ -193,6 +203,10 @@ TEST(StoreHolderProcess, DISABLED_HoldsTheStoresOpen) {
 TEST_F(StoreResidue, NothingOfWhatATickedTaskDeletedStaysInItsStoresFiles) {
     if (!pb::UnderWine())
         GTEST_SKIP() << "Windows' WinInet clears what it deletes";
+    // A history index Wine's own flaw, made below, has not worked on before, however often
+    // this runs in one prefix: repeated, it damages the index for good.
+    const std::wstring history = kHistoryIndex.substr(0, kHistoryIndex.rfind(L'\\'));
+    ASSERT_TRUE(FreeUrlCacheSpace(history.c_str(), 100));
     ScratchDir site(L"site");
     site.File(L"residue-download.txt", "downloaded");
     const LocalWebServer server(site.path());
@@ -334,10 +348,8 @@ TEST_F(StoreResidue, NothingOfWhatATickedTaskDeletedStaysInItsStoresFiles) {
             UnlockUrlCacheEntryFileA(c.freedRecord, 0);
             DeleteUrlCacheEntryA(c.freedRecord);
             // Wine retries the files it could not delete first whenever space is freed, here
-            // 1% of a cache far from full (declared in no MinGW header). Its record then goes.
-            using FreeSpace = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD);
-            ASSERT_TRUE(pb::ProcAddress<FreeSpace>(GetModuleHandleW(L"wininet.dll"),
-                                                   "FreeUrlCacheSpaceW")(nullptr, 1, 0));
+            // 1% of a cache far from full. Its record then goes.
+            ASSERT_TRUE(FreeUrlCacheSpace(nullptr, 1));
             EXPECT_FALSE(InCache(c.freedRecord));
         }
         // Both stores work right after, here and in the other program.
